@@ -1,0 +1,85 @@
+#pragma once
+// The main window: input field, "Parse", "Clear", status line, progress wheel,
+// attribution badge and the HTTP socket. The menu bar sits above the content
+// area; designed positions and sizes are those of the content area (the central
+// widget). Its request, reply and walk methods are
+// defined in client/; everything else in ui/.
+
+#include "engine/sequencer.h"
+#include "platform/http_socket.h"
+
+#include <QPointer>
+#include <QString>
+#include <QMainWindow>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+class QPlainTextEdit;
+class QPushButton;
+class QLabel;
+
+class Window1 : public QMainWindow {
+    Q_OBJECT
+public:
+    // The open main window, or a new one that is built and shown.
+    static Window1* instance();
+    // The open main window, or nullptr (never creates one).
+    static Window1* openInstance();
+
+    ~Window1() override;
+
+    // Fields.
+    std::shared_ptr<sequencerClass> mySequence; // sequencer of the last parsed reply
+    bool hasChanged = false;                    // input changed since the last parse, not empty
+    std::int32_t myErrorCode = 0;               // HTTP status of the last header block
+
+    // Construction steps.
+    void Layout();
+    void CreateControls();
+    void AddMenuHandlers();
+
+    // Handlers of the window's own controls and menu (ui/).
+    void EditField1_TextChange();
+    void PushButton2_Action();
+    void Canvas1_Open();
+    bool Canvas1_MouseDown(int x, int y);
+    void Canvas1_MouseUp(int x, int y);
+    void Canvas1_MouseEnter();
+    void Canvas1_MouseExit();
+    void Event_EnableMenuItems();
+    void Event_Close();
+    bool _EditSelectAll_Action();
+    void showTextLength();
+
+    // Request, reply and walk (client/).
+    void PushButton1_Action();
+    void setProxy();
+    void processNow();
+    void TCPSocket1_HeadersReceived(const platform::HeaderList& headers, int httpStatus);
+    void TCPSocket1_PageReceived(const QString& url, int httpStatus,
+                                 const platform::HeaderList& headers, const QByteArray& content);
+    void TCPSocket1_Error(int code);
+    void parseNow(const QByteArray& content, const QString& sentText);
+    bool parseXML(const std::string& text, QString* failure);
+    void shuffleIt(const std::vector<std::int32_t>& list);
+    void ShuffleNow(const std::vector<std::int32_t>& list);
+
+    // Controls by name, for the handlers and for tests.
+    QPlainTextEdit* editField1() const;
+    QLabel* staticText1() const;
+    QWidget* progressWheel1() const;
+    platform::HttpSocket* tcpSocket1() const;
+
+    // The address "Parse" posts to (a build setting; tests may point it elsewhere).
+    static QString serviceAddress();
+    static void setServiceAddressForTesting(const QString& address);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    Window1();
+    QString mySentText; // the input text of the request now on the wire (client/)
+};
