@@ -5,7 +5,6 @@
 // widget). Its request, reply and walk methods are
 // defined in client/; everything else in ui/.
 
-#include "engine/sequencer.h"
 #include "platform/http_socket.h"
 
 #include <QPointer>
@@ -16,6 +15,7 @@
 #include <string>
 #include <vector>
 
+class sequencerClass;
 class QPlainTextEdit;
 class QPushButton;
 class QLabel;
