@@ -23,7 +23,9 @@ Hooks& hooks() {
     return theHooks;
 }
 
-void resetHooks() { hooks() = defaultHooks(); }
+void resetHooks() {
+    hooks() = defaultHooks();
+}
 
 void yieldPoint() {
     if (hooks().yieldPoint)
@@ -47,6 +49,8 @@ std::mt19937& randomGenerator() {
     return generator;
 }
 
-void seedRandom(std::uint32_t seed) { randomGenerator().seed(seed); }
+void seedRandom(std::uint32_t seed) {
+    randomGenerator().seed(seed);
+}
 
 } // namespace engine

@@ -3,9 +3,17 @@
 // the bytes the program's analysis request and reply need. The byte-level work
 // (request bytes, form encoding, header-block parsing) lives in http_wire.h as
 // pure functions; this class only moves bytes and raises the three events.
+//
+// Events, all raised from the event loop, never from inside Post:
+//   HeadersReceived once a reply's header block has been read;
+//   PageReceived once per reply, when the server has closed the connection;
+//   Error(code) when no connection can be made, or when the connection ends
+//   before a complete header block (then no PageReceived follows).
+// A later Post cuts off the earlier connection, which raises nothing more.
 
 #include "platform/http_wire.h"
 
+#include <QAbstractSocket>
 #include <QByteArray>
 #include <QObject>
 #include <QString>
@@ -17,6 +25,7 @@ class HttpSocket : public QObject {
     Q_OBJECT
 public:
     explicit HttpSocket(QObject* parent = nullptr);
+    ~HttpSocket() override;
 
     // Removes every request header, the defaults ("Accept", "Accept-Language") included.
     void ClearRequestHeaders();
@@ -35,6 +44,7 @@ public:
     int httpProxyPort = 0;
     int defaultPort = 80;
 
+    // The last error code (a SocketError); Post resets it to 0.
     int ErrorCode() const { return myErrorCode; }
     const HeaderList& requestHeaders() const { return myRequestHeaders; }
 
@@ -45,9 +55,39 @@ signals:
     void Error(int code);
 
 private:
-    // implementation details are the socket's own
+    void dropConnection();
+    void onConnected();
+    void onSocketError(QAbstractSocket::SocketError error);
+    void onConnectionEnded();
+    void readPass();
+    void completeReply();
+    void fail(int code);
+
     HeaderList myRequestHeaders;
+    QByteArray myPostBody;
+    QByteArray myPostContentType;
     int myErrorCode = 0;
+
+    // What the last Post remembered.
+    PostAddress myTarget;
+    bool myViaProxy = false;
+
+    // The current connection; a child of this object, replaced by every Post.
+    QTcpSocket* mySocket = nullptr;
+    // Counts Posts, so that work begun for a cut-off connection can tell it is stale.
+    quint64 myGeneration = 0;
+
+    // Reply state of the current connection.
+    QByteArray myUnread;         // received, not yet consumed
+    qsizetype myScanned = 0;     // bytes of myUnread searched for the header end
+    bool myHeadRead = false;     // the header block has been parsed
+    ReplyHead myHead;            // status, headers, expected length
+    QByteArray myBody;           // every byte after the header block
+    qint64 myReceivedLength = 0; // bytes of body received
+    bool myConnectionMade = false;
+    bool myEnded = false;    // the end of the connection has been handled
+    bool myComplete = false; // PageReceived has been raised for this reply
+    bool myInPass = false;   // a read pass is under way
 };
 
 } // namespace platform

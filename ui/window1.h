@@ -7,9 +7,11 @@
 
 #include "platform/http_socket.h"
 
-#include <QPointer>
-#include <QString>
+#include <QColor>
 #include <QMainWindow>
+#include <QPointer>
+#include <QSize>
+#include <QString>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -52,6 +54,8 @@ public:
     void Event_Close();
     bool _EditSelectAll_Action();
     void showTextLength();
+    // The status line's text colour (TextColor); the client shows failures in red.
+    void setStatusColor(const QColor& color);
 
     // Request, reply and walk (client/).
     void PushButton1_Action();
@@ -61,8 +65,11 @@ public:
     void TCPSocket1_PageReceived(const QString& url, int httpStatus,
                                  const platform::HeaderList& headers, const QByteArray& content);
     void TCPSocket1_Error(int code);
-    void parseNow(const QByteArray& content, const QString& sentText);
-    bool parseXML(const std::string& text, QString* failure);
+    // Returns the failure to show in red, or an empty text when the reply was walked.
+    QString parseNow(const QByteArray& content, const QString& sentText);
+    // Walks the escaped reply into a new sequencer (stored in mySequence) and
+    // returns it; null, with the failure described, when the reply cannot be walked.
+    std::shared_ptr<sequencerClass> parseXML(const std::string& text, QString* failure);
     void shuffleIt(const std::vector<std::int32_t>& list);
     void ShuffleNow(const std::vector<std::int32_t>& list);
 
@@ -71,6 +78,10 @@ public:
     QLabel* staticText1() const;
     QWidget* progressWheel1() const;
     platform::HttpSocket* tcpSocket1() const;
+
+    // Width and height in the program's sense: those of the content area below the menu bar.
+    QSize contentSize() const;
+    void setContentSize(int width, int height);
 
     // The address "Parse" posts to (a build setting; tests may point it elsewhere).
     static QString serviceAddress();
@@ -82,4 +93,7 @@ protected:
 private:
     Window1();
     QString mySentText; // the input text of the request now on the wire (client/)
+    // Reorders the pools of one sequencer, replays it and opens a result window (client/).
+    void rearrange(const std::shared_ptr<sequencerClass>& sequence,
+                   const std::vector<std::int32_t>& list);
 };

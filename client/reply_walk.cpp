@@ -1,0 +1,72 @@
+#include "client/reply_walk.h"
+
+namespace client {
+
+namespace {
+
+bool isElement(pugi::xml_node n) { return n.type() == pugi::node_element; }
+
+} // namespace
+
+pugi::xml_node elementChild(pugi::xml_node node, int index) {
+    if (index < 0)
+        return {};
+    int i = 0;
+    for (pugi::xml_node child = node.first_child(); child; child = child.next_sibling()) {
+        if (!isElement(child))
+            continue;
+        if (i == index)
+            return child;
+        ++i;
+    }
+    return {};
+}
+
+int elementChildCount(pugi::xml_node node) {
+    int count = 0;
+    for (pugi::xml_node child = node.first_child(); child; child = child.next_sibling())
+        if (isElement(child))
+            ++count;
+    return count;
+}
+
+pugi::xml_node lastElementChild(pugi::xml_node node) {
+    for (pugi::xml_node child = node.last_child(); child; child = child.previous_sibling())
+        if (isElement(child))
+            return child;
+    return {};
+}
+
+bool loadReply(pugi::xml_document& doc, const std::string& text, QString* failure) {
+    // A whitespace-only text that is an element's only child is kept (a surface
+    // of two spaces stays two spaces); the reply is UTF-8 whatever it declares.
+    const unsigned options = pugi::parse_default | pugi::parse_ws_pcdata_single;
+    const pugi::xml_parse_result result =
+        doc.load_buffer(text.data(), text.size(), options, pugi::encoding_utf8);
+    if (result)
+        return true;
+    if (failure)
+        *failure = QStringLiteral("Error: 応答をXMLとして読めません (%1, %2)")
+                       .arg(QString::fromUtf8(result.description()))
+                       .arg(static_cast<qlonglong>(result.offset));
+    return false;
+}
+
+pugi::xml_node findWordList(const pugi::xml_document& doc, QString* failure) {
+    const pugi::xml_node list = elementChild(elementChild(doc.document_element(), 0), 2);
+    if (!list && failure)
+        *failure = QStringLiteral("Error: 応答に語のリストがありません");
+    return list;
+}
+
+std::string mapSpecialSurface(const std::string& surface) {
+    if (surface == "EndOfLine")
+        return "\r";
+    if (surface == "tab")
+        return "\t";
+    if (surface == "space")
+        return " ";
+    return surface;
+}
+
+} // namespace client

@@ -1,0 +1,28 @@
+#pragma once
+// Keeps two workers from driving one sequencer at once: a walk and a replay,
+// or two replays, would interleave their cursors and garble both texts. A
+// worker that finds the sequencer taken waits at yield points until it is free.
+
+#include <memory>
+
+class sequencerClass;
+
+namespace client {
+
+class SequencerGuard {
+public:
+    // Waits (on a worker) until no one else holds the sequencer, then holds it.
+    // Outside a worker it never waits: held() is then false when it was taken.
+    explicit SequencerGuard(const std::shared_ptr<sequencerClass>& sequence);
+    ~SequencerGuard();
+    SequencerGuard(const SequencerGuard&) = delete;
+    SequencerGuard& operator=(const SequencerGuard&) = delete;
+
+    bool held() const { return myHeld; }
+
+private:
+    const sequencerClass* mySequence;
+    bool myHeld = false;
+};
+
+} // namespace client

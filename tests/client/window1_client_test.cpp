@@ -1,0 +1,263 @@
+// "Parse" end to end inside the program: the main window against a scripted
+// service on loopback, through the real socket, workers and engine.
+
+#include "app/engine_hooks.h"
+#include "fake_service.h"
+#include "platform/cooperative_thread.h"
+#include "ui/window1.h"
+#include "ui/window2.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <gtest/gtest.h>
+
+using testing_support::FakeService;
+using testing_support::httpReply;
+using testing_support::replyXml;
+using testing_support::waitUntil;
+
+namespace {
+
+std::vector<Window2*> resultWindows() {
+    std::vector<Window2*> windows;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* r = qobject_cast<Window2*>(w); r && r->isVisible())
+            windows.push_back(r);
+    return windows;
+}
+
+void closeResultWindows() {
+    for (Window2* r : resultWindows())
+        r->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QCoreApplication::processEvents();
+}
+
+QColor statusColor(Window1* w) { return w->staticText1()->palette().color(QPalette::WindowText); }
+
+// Units that no reordering moves (one-character nouns, particles, whitespace
+// and punctuation), so the rearranged text is predictable.
+const std::vector<std::pair<std::string, std::string>> kFixedWords = {
+    {"私", "名詞"}, {"は", "助詞"}, {" ", "特殊"},  {"犬", "名詞"},
+    {"。", "特殊"}, {"\n", "特殊"}, {"\t", "特殊"}, {"猫", "名詞"},
+};
+const QString kFixedText = QStringLiteral("私は 犬。\n\t猫");
+
+// A word of an unknown part of speech makes the walk show a message box and
+// wait for it: a fixed point in the middle of a walk at which the test acts.
+QMessageBox* waitForMessageBox() {
+    QMessageBox* box = nullptr;
+    waitUntil([&] {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* b = qobject_cast<QMessageBox*>(w); b && b->isVisible())
+                box = b;
+        return box != nullptr;
+    });
+    return box;
+}
+
+std::vector<std::pair<std::string, std::string>> withUnknownWord(
+    std::vector<std::pair<std::string, std::string>> words) {
+    words.insert(words.begin() + 2, {"謎", "未知語"});
+    return words;
+}
+
+class Window1Client : public ::testing::Test {
+protected:
+    void SetUp() override {
+        installEngineHooks(); // yield points switch workers, as in the program
+        window = Window1::instance();
+        ASSERT_NE(window, nullptr);
+        Window1::setServiceAddressForTesting(service.address());
+        closeResultWindows();
+        window->editField1()->clear();
+        window->myErrorCode = 0;
+    }
+
+    void TearDown() override {
+        // Let every worker finish before the next test.
+        waitUntil([this] { return !window->progressWheel1()->isVisible(); });
+        closeResultWindows();
+        Window1::setServiceAddressForTesting(QString());
+    }
+
+    // Presses "Parse" and waits until a worker has finished (the wheel is off
+    // again) and, when expected, a result window has appeared.
+    void parse(std::size_t expectedWindows) {
+        window->PushButton1_Action();
+        EXPECT_TRUE(waitUntil([&] { return resultWindows().size() >= expectedWindows; }))
+            << "result windows: " << resultWindows().size();
+        EXPECT_TRUE(waitUntil([&] {
+            return !window->progressWheel1()->isVisible() &&
+                   !window->staticText1()->text().endsWith("...");
+        }));
+    }
+
+    FakeService service;
+    Window1* window = nullptr;
+};
+
+TEST_F(Window1Client, RequestGoesOutAsTheServiceExpects) {
+    service.script(httpReply(200, replyXml(kFixedWords)));
+    window->editField1()->setPlainText(QStringLiteral("50% (half)+日本\n"));
+    parse(1);
+    ASSERT_EQ(service.requests.size(), 1u);
+    const QByteArray request = service.requests.front();
+    const QByteArray body = "appid=PebbleRotator&sentence=50%25+%28half%29%2B" +
+                            QStringLiteral("日本").toUtf8() + "%0A&results=ma";
+    EXPECT_TRUE(request.startsWith("POST /MAService/V1/parse HTTP/1.0\r\n")) << request.data();
+    EXPECT_TRUE(request.endsWith("\r\n\r\n" + body)) << request.data();
+    EXPECT_TRUE(request.contains("\r\nContent-length: " + QByteArray::number(body.size())));
+    EXPECT_TRUE(request.contains("Content-type: application/x-www-form-urlencoded"));
+    EXPECT_TRUE(request.contains("Host: 127.0.0.1:" + QByteArray::number(service.port())));
+    EXPECT_TRUE(request.contains("User-Agent: Orizume " ORIZUME_SHORT_VERSION "; PPC\r\n"));
+    EXPECT_FALSE(request.contains("Accept"));
+}
+
+TEST_F(Window1Client, ReplyOpensResultWindowAndUnchangedTextIsReplayedWithoutRequest) {
+    service.script(httpReply(200, replyXml(kFixedWords)));
+    window->editField1()->setPlainText(kFixedText);
+    ASSERT_TRUE(window->hasChanged);
+    parse(1);
+    ASSERT_EQ(resultWindows().size(), 1u);
+    EXPECT_EQ(resultWindows().front()->editField1()->toPlainText(), kFixedText);
+    EXPECT_FALSE(window->hasChanged);
+    EXPECT_EQ(window->staticText1()->text(), QStringLiteral("8文字"));
+    EXPECT_EQ(statusColor(window), QColor(0, 0, 0));
+
+    parse(2);
+    EXPECT_EQ(service.connections, 1) << "unchanged text must not be sent again";
+    ASSERT_EQ(resultWindows().size(), 2u);
+    for (Window2* r : resultWindows())
+        EXPECT_EQ(r->editField1()->toPlainText(), kFixedText);
+}
+
+TEST_F(Window1Client, FailedStatusIsReportedAndAppendedToTheInput) {
+    service.script(httpReply(404, "<html>not here</html>"));
+    window->editField1()->setPlainText(QStringLiteral("こんにちは"));
+    window->PushButton1_Action();
+    ASSERT_TRUE(waitUntil([&] { return window->staticText1()->text() == "Status: 404"; }));
+    EXPECT_EQ(statusColor(window), QColor(255, 0, 0));
+    EXPECT_EQ(window->editField1()->toPlainText(),
+              QStringLiteral("こんにちは\n何らかの理由でサービスを利用できません。"));
+    EXPECT_TRUE(window->hasChanged);
+    EXPECT_EQ(window->myErrorCode, 404);
+    EXPECT_TRUE(resultWindows().empty());
+}
+
+TEST_F(Window1Client, TransportFailuresShowErrorInRedAndChangeNothingElse) {
+    struct Case {
+        const char* name;
+        QByteArray raw; // what the service answers; empty name = refused
+    };
+    const Case cases[] = {
+        {"closed at once", ""},
+        {"closed inside the header block", "HTTP/1.0 200 OK\r\nContent-Ty"},
+    };
+    for (const Case& c : cases) {
+        // A good reply before, so a silent failure would be judged by its 200.
+        window->myErrorCode = 200;
+        service.script(c.raw);
+        window->editField1()->setPlainText(QStringLiteral("テスト"));
+        window->PushButton1_Action();
+        EXPECT_TRUE(
+            waitUntil([&] { return window->staticText1()->text().startsWith("Error: "); }))
+            << c.name << ": " << window->staticText1()->text().toStdString();
+        EXPECT_EQ(statusColor(window), QColor(255, 0, 0)) << c.name;
+        EXPECT_EQ(window->editField1()->toPlainText(), QStringLiteral("テスト")) << c.name;
+        EXPECT_TRUE(resultWindows().empty()) << c.name;
+    }
+
+    // Refused: nothing listens on the port any more.
+    quint16 closedPort = 0;
+    {
+        FakeService gone;
+        closedPort = gone.port();
+    }
+    Window1::setServiceAddressForTesting(
+        QStringLiteral("http://127.0.0.1:%1/MAService/V1/parse").arg(closedPort));
+    window->myErrorCode = 0;
+    window->PushButton1_Action();
+    EXPECT_TRUE(waitUntil([&] { return window->staticText1()->text().startsWith("Error: "); }));
+    EXPECT_NE(window->staticText1()->text(), QStringLiteral("Error: 0"));
+    EXPECT_EQ(window->myErrorCode, 0);
+}
+
+TEST_F(Window1Client, UnreadableReplyIsReportedAndKeepsTheInputChanged) {
+    const QByteArray bodies[] = {"<ResultSet><ma_result>", "<a><b/></a>", "Service Unavailable"};
+    for (const QByteArray& body : bodies) {
+        service.script(httpReply(200, body));
+        window->editField1()->setPlainText(QStringLiteral("壊れた応答"));
+        parse(0);
+        EXPECT_TRUE(window->staticText1()->text().startsWith("Error: ")) << body.data();
+        EXPECT_EQ(statusColor(window), QColor(255, 0, 0)) << body.data();
+        EXPECT_TRUE(window->hasChanged) << body.data();
+        EXPECT_TRUE(resultWindows().empty()) << body.data();
+    }
+}
+
+TEST_F(Window1Client, OverLongInputIsRefusedWithAMessage) {
+    // 10,667 kana are 32,001 bytes: refused although far below 32000 characters.
+    window->editField1()->setPlainText(QString(10667, QChar(u'あ')));
+    window->PushButton1_Action();
+    QMessageBox* box = waitForMessageBox();
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(box->text(), QStringLiteral("ちょっと文章長過ぎ"));
+    EXPECT_EQ(window->staticText1()->text(), QStringLiteral("10667文字"));
+    box->accept();
+    EXPECT_TRUE(waitUntil([&] { return !window->progressWheel1()->isVisible(); }));
+    EXPECT_EQ(service.connections, 0);
+}
+
+TEST_F(Window1Client, EditDuringTheWalkIsNotForgotten) {
+    service.script(httpReply(200, replyXml(withUnknownWord(kFixedWords))));
+    window->editField1()->setPlainText(kFixedText);
+    window->PushButton1_Action();
+    QMessageBox* box = waitForMessageBox();
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(box->text(), QStringLiteral("予期しない形態素です: 未知語"));
+    window->editField1()->setPlainText(kFixedText + QStringLiteral("追加"));
+    box->accept();
+    EXPECT_TRUE(waitUntil([&] { return resultWindows().size() == 1; }));
+    EXPECT_TRUE(waitUntil([&] { return !window->progressWheel1()->isVisible(); }));
+    EXPECT_TRUE(window->hasChanged) << "the edit made during the walk was lost";
+    // The unknown word is dropped; everything else comes back.
+    EXPECT_EQ(resultWindows().front()->editField1()->toPlainText(), kFixedText);
+}
+
+TEST_F(Window1Client, OverlappingRepliesEachFillTheirOwnSequencer) {
+    const std::vector<std::pair<std::string, std::string>> second = {
+        {"山", "名詞"}, {"が", "助詞"}, {" ", "特殊"}, {"川", "名詞"}};
+    service.script(httpReply(200, replyXml(withUnknownWord(kFixedWords))));
+    service.script(httpReply(200, replyXml(second)));
+    window->editField1()->setPlainText(kFixedText);
+    window->PushButton1_Action();
+    QMessageBox* box = waitForMessageBox();
+    ASSERT_NE(box, nullptr);
+    // A second request and reply while the first reply is half walked.
+    window->editField1()->setPlainText(QStringLiteral("山が 川"));
+    window->PushButton1_Action();
+    EXPECT_TRUE(waitUntil([&] { return resultWindows().size() == 1; }));
+    box->accept();
+    EXPECT_TRUE(waitUntil([&] { return resultWindows().size() == 2; }));
+    EXPECT_TRUE(waitUntil([&] { return !window->progressWheel1()->isVisible(); }));
+    std::vector<QString> texts;
+    for (Window2* r : resultWindows())
+        texts.push_back(r->editField1()->toPlainText());
+    std::sort(texts.begin(), texts.end());
+    std::vector<QString> expected{kFixedText, QStringLiteral("山が 川")};
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(texts, expected);
+}
+
+TEST_F(Window1Client, EmptyInputSendsNothing) {
+    window->PushButton1_Action();
+    EXPECT_TRUE(waitUntil([&] { return !window->progressWheel1()->isVisible(); }));
+    EXPECT_EQ(window->staticText1()->text(), QStringLiteral("0文字"));
+    EXPECT_EQ(service.connections, 0);
+    EXPECT_TRUE(resultWindows().empty());
+}
+
+} // namespace

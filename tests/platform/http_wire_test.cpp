@@ -1,0 +1,154 @@
+#include "platform/http_wire.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+using namespace platform;
+
+namespace {
+std::string str(const QByteArray& bytes) {
+    return bytes.toStdString();
+}
+} // namespace
+
+TEST(FormData, EscapesTextForTheWire) {
+    const std::pair<QByteArray, QByteArray> cases[] = {
+        {"50% (half)", "50%25+%28half%29"},
+        {"%&=,/\\][{}`~-_()*^$#!+",
+         "%25%26%3D%2C%2F%5C%5D%5B%7B%7D%60%7E%2D%5F%28%29%2A%5E%24%23%21%2B"},
+        {"a\rb\nc", "a%0Db%0Ac"},
+        {"1 + 1", "1+%2B+1"},
+        {"?;:.@\t\"'<>|", "?;:.@\t\"'<>|"},
+        {"日本語 です", "日本語+です"},
+        {"%25", "%2525"},
+    };
+    for (const auto& [text, wire] : cases)
+        EXPECT_EQ(str(escapeFormText(text)), str(wire)) << str(text);
+}
+
+TEST(FormData, JoinsPairsInOrderAndReplacesKeysInPlace) {
+    FormData form;
+    EXPECT_EQ(str(encodeForm(form)), "") << "an empty form gives an empty body";
+    form.set("appid", "x");
+    form.set("sentence", "a=b&c");
+    form.set("appid", "y y");
+    EXPECT_EQ(str(encodeForm(form)), "appid=y+y&sentence=a%3Db%26c");
+}
+
+TEST(HeaderList, SetReplacesEveryEarlierValueAndEmptyRemoves) {
+    HeaderList headers{{"Accept", "*/*"}, {"X", "1"}, {"accept", "text/xml"}};
+    setHeader(headers, "Accept", "a/b");
+    setHeader(headers, "User-Agent", "u");
+    EXPECT_EQ(headers, (HeaderList{{"Accept", "a/b"}, {"X", "1"}, {"User-Agent", "u"}}));
+    setHeader(headers, "x", "");
+    EXPECT_EQ(headers, (HeaderList{{"Accept", "a/b"}, {"User-Agent", "u"}}));
+}
+
+TEST(PostAddress, SplitsServerPathHostAndPort) {
+    struct Case {
+        const char *address, *server, *path, *host;
+        int port;
+    };
+    const Case cases[] = {
+        {"http://localhost/MAService/V1/parse", "localhost", "/MAService/V1/parse", "localhost",
+         80},
+        {"http://h:8080/a/b", "h:8080", "/a/b", "h", 8080},
+        {"http://h", "h", "/", "h", 80},
+        {"h:81/x", "h:81", "/x", "h", 81},
+        {"http://h:0/x", "h:0", "/x", "h", 80},
+        {"http://h:abc/x", "h:abc", "/x", "h", 80},
+        {"http://h:12.7/x", "h:12.7", "/x", "h", 12},
+        {"a://b://c", "b:", "//c", "b", 80},
+    };
+    for (const Case& c : cases) {
+        const PostAddress where = splitPostAddress(QString::fromUtf8(c.address), 80);
+        EXPECT_EQ(where.server.toStdString(), c.server) << c.address;
+        EXPECT_EQ(where.path.toStdString(), c.path) << c.address;
+        EXPECT_EQ(where.host.toStdString(), c.host) << c.address;
+        EXPECT_EQ(where.port, c.port) << c.address;
+    }
+    EXPECT_EQ(splitPostAddress("http://h/x", 8000).port, 8000) << "default port";
+}
+
+TEST(PostRequest, BuildsExactBytes) {
+    struct Case {
+        const char *name, *address;
+        bool viaProxy;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {"direct", "http://s/MAService/V1/parse", false,
+         "POST /MAService/V1/parse HTTP/1.0\r\nUser-Agent: U\r\nHost: s\r\nContent-type: "
+         "application/x-www-form-urlencoded\r\nContent-length: 6\r\n\r\n日本"},
+        {"proxy, port in address", "http://s:81/p", true,
+         "POST http://s:81/p HTTP/1.0\r\nUser-Agent: U\r\nHost: s:81\r\nContent-type: "
+         "application/x-www-form-urlencoded\r\nContent-length: 6\r\n\r\n日本"},
+    };
+    for (const Case& c : cases) {
+        HeaderList headers{{"User-Agent", "U"}, {"Host", "old"}};
+        const QByteArray bytes =
+            buildPostRequest(headers, splitPostAddress(c.address, 80), c.viaProxy,
+                             "application/x-www-form-urlencoded", "日本");
+        EXPECT_EQ(str(bytes), c.expected) << c.name;
+    }
+}
+
+TEST(HeaderBlock, FindsTheFirstEmptyLine) {
+    struct Case {
+        const char* name;
+        QByteArray bytes;
+        qsizetype block, terminator; // block -1: not found yet
+    };
+    const Case cases[] = {
+        {"CR LF", "HTTP/1.0 200 OK\r\nA: b\r\n\r\nbody", 21, 4},
+        {"LF only", "HTTP/1.0 200 OK\nA: b\n\nbody", 20, 2},
+        {"CR only", "HTTP/1.0 200 OK\rA: b\r\rbody", 20, 2},
+        {"CR LF lines ending in LF LF", "HTTP/1.0 200 OK\r\nA: b\n\nbody", 21, 2},
+        {"LF head, CR LF blank line in the body", "H 200\nA: b\n\nx\r\n\r\ny", 10, 2},
+        {"incomplete", "HTTP/1.0 200 OK\r\nA: b\r\n\r", -1, 0},
+    };
+    for (const Case& c : cases) {
+        const auto end = findHeaderEnd(c.bytes);
+        EXPECT_EQ(end ? end->blockLength : -1, c.block) << c.name;
+        EXPECT_EQ(end ? end->terminatorLength : 0, c.terminator) << c.name;
+    }
+    // A resumed search still sees an empty line that straddles the resume point.
+    EXPECT_EQ(findHeaderEnd("H 200\r\n\r\n", 5)->blockLength, 5);
+}
+
+TEST(HeaderBlock, ParsesStatusAndHeaders) {
+    struct Case {
+        const char* name;
+        QByteArray block;
+        int status;
+        HeaderList headers;
+        qint64 expectedLength = 0;
+    };
+    const Case cases[] = {
+        {"CR LF",
+         "HTTP/1.0 200 OK\r\nContent-Type: text/xml\r\nX:1",
+         200,
+         {{"Content-Type", "text/xml"}, {"X", "1"}}},
+        {"LF only", "HTTP/1.1 404 Not Found\nServer: s", 404, {{"Server", "s"}}},
+        {"CR only", "HTTP/1.0 500 E\rA: b", 500, {{"A", "b"}}},
+        {"two spaces before the code", "HTTP/1.0  200 OK\r\nA: b", 0, {{"A", "b"}}},
+        {"code not a number", "HTTP/1.0 OK 200", 0, {}},
+        {"huge code is clamped", "HTTP/1.0 99999999999999", 2147483647, {}},
+        {"continuation by space and tab",
+         "H 200\r\nA: one\r\n two\r\n\tthree\r\nB: c",
+         200,
+         {{"A", "one two three"}, {"B", "c"}}},
+        {"lines without a colon skipped",
+         "H 200\r\njunk\r\nLocation:  http://x/\nA: 1",
+         200,
+         {{"Location", "http://x/\nA: 1"}}},
+        {"content length", "H 200\r\ncontent-length: 12", 200, {{"content-length", "12"}}, 12},
+    };
+    for (const Case& c : cases) {
+        const ReplyHead head = parseHeaderBlock(c.block);
+        EXPECT_EQ(head.status, c.status) << c.name;
+        EXPECT_EQ(head.headers, c.headers) << c.name;
+        EXPECT_EQ(head.expectedLength, c.expectedLength) << c.name;
+    }
+}
