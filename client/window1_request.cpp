@@ -1,6 +1,7 @@
 // "Parse": the request thread, the proxy settings and the request on the wire.
 
 #include "app/app.h"
+#include "app/preference_store.h"
 #include "client/request_thread.h"
 #include "platform/cooperative_thread.h"
 #include "platform/text.h"
@@ -20,8 +21,8 @@ QString& serviceAddressOverride() {
 }
 
 QString preference(const QString& key) {
-    const App* app = App::instance();
-    return app ? app->pref(key) : QString();
+    const PreferenceStore* store = PreferenceStore::current();
+    return store ? store->pref(key) : QString();
 }
 
 } // namespace

@@ -2,12 +2,17 @@
 // service on loopback, through the real socket, workers and engine.
 
 #include "app/engine_hooks.h"
+#include "app/preference_store.h"
 #include "fake_service.h"
 #include "platform/cooperative_thread.h"
 #include "ui/window1.h"
 #include "ui/window2.h"
+#include "ui/window4.h"
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QTemporaryDir>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPlainTextEdit>
@@ -250,6 +255,34 @@ TEST_F(Window1Client, OverlappingRepliesEachFillTheirOwnSequencer) {
     std::vector<QString> expected{kFixedText, QStringLiteral("山が 川")};
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(texts, expected);
+}
+
+TEST_F(Window1Client, ConfirmedProxyIsUsedByTheNextRequest) {
+    QTemporaryDir config;
+    qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
+    PreferenceStore store;
+    store.loadPreferences();
+    // The service's own host is never looked up: the proxy gets the whole address.
+    Window1::setServiceAddressForTesting(QStringLiteral("http://analysis.invalid/MAService/V1/parse"));
+
+    Window4* dialog = Window4::instance();
+    dialog->checkBox1()->setChecked(true);
+    dialog->editField1()->setText(QStringLiteral("127.0.0.1"));
+    FakeService proxy(true);
+    dialog->editField2()->setText(QString::number(proxy.port()));
+    dialog->PushButton1_Action();
+    EXPECT_EQ(Window4::openInstance(), nullptr);
+
+    proxy.script(httpReply(200, replyXml(kFixedWords)));
+    window->editField1()->setPlainText(kFixedText);
+    parse(1);
+    ASSERT_EQ(proxy.requests.size(), 1u) << window->staticText1()->text().toStdString();
+    const QByteArray request = proxy.requests.front();
+    EXPECT_TRUE(request.startsWith("POST http://analysis.invalid/MAService/V1/parse HTTP/1.0\r\n"))
+        << request.data();
+    EXPECT_TRUE(request.contains("\r\nHost: analysis.invalid\r\n")) << request.data();
+    store.prefDictionary[QStringLiteral("needProxy")] = QStringLiteral("0");
+    qunsetenv("XDG_CONFIG_HOME");
 }
 
 TEST_F(Window1Client, EmptyInputSendsNothing) {

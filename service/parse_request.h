@@ -1,0 +1,31 @@
+#pragma once
+
+#include "service/analyzer.h"
+
+#include <string>
+#include <string_view>
+
+namespace orizume::service {
+
+// The sentence of an analysis request, or why the request is refused.
+struct ParseRequest {
+    std::string sentence; // normalised (LF line ends, XML-safe); valid only when ok()
+    std::string error;    // empty when the request is good
+
+    bool ok() const { return error.empty(); }
+};
+
+// Reads the form body of an analysis request: "appid" must be present and non-empty,
+// "sentence" present and valid UTF-8 (it may be empty), "results" must be "ma".
+ParseRequest readParseRequest(std::string_view body);
+
+// A status and an XML body.
+struct ServiceReply {
+    int status = 200;
+    std::string body;
+};
+
+// Answers an analysis request: 200 and the word list, or 400 and an error naming the problem.
+ServiceReply answerParseRequest(const Analyzer& analyzer, std::string_view body);
+
+} // namespace orizume::service
