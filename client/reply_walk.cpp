@@ -1,10 +1,16 @@
 #include "client/reply_walk.h"
 
+#include "engine/hooks.h"
+#include "engine/line_end.h"
+#include "engine/sequencer.h"
+
 namespace client {
 
 namespace {
 
-bool isElement(pugi::xml_node n) { return n.type() == pugi::node_element; }
+bool isElement(pugi::xml_node n) {
+    return n.type() == pugi::node_element;
+}
 
 } // namespace
 
@@ -57,6 +63,35 @@ pugi::xml_node findWordList(const pugi::xml_document& doc, QString* failure) {
     if (!list && failure)
         *failure = QStringLiteral("Error: 応答に語のリストがありません");
     return list;
+}
+
+bool walkWordList(pugi::xml_node list, sequencerClass& sequence, QString* failure) {
+    const int n = elementChildCount(list); // read once, before the walk
+    int i = 0;
+    for (pugi::xml_node word = elementChild(list, 0); word && i < n; ++i) {
+        const pugi::xml_node surfaceElement = elementChild(word, 0);
+        const pugi::xml_node posNode = lastElementChild(word).first_child();
+        if (!surfaceElement || (surfaceElement.first_child() && !posNode)) {
+            if (failure)
+                *failure = QStringLiteral("Error: 応答の%1番目の語を読めません").arg(i + 1);
+            return false;
+        }
+        if (const pugi::xml_node surfaceNode = surfaceElement.first_child()) {
+            const std::string pos = posNode.value();
+            std::string surface = surfaceNode.value();
+            if (pos == "特殊")
+                surface = mapSpecialSurface(surface);
+            sequence.appendSequence(pos, surface);
+        } else {
+            // A word with an empty surface element stands for a line end.
+            sequence.appendSequence("特殊", std::string(engine::kLineEnd));
+        }
+        engine::yieldPoint();
+        do
+            word = word.next_sibling();
+        while (word && word.type() != pugi::node_element);
+    }
+    return true;
 }
 
 std::string mapSpecialSurface(const std::string& surface) {

@@ -11,6 +11,8 @@
 #include <QString>
 #include <string>
 
+class sequencerClass;
+
 namespace client {
 
 // The element child at index (0-based), or an empty node.
@@ -25,6 +27,12 @@ bool loadReply(pugi::xml_document& doc, const std::string& text, QString* failur
 
 // The word list of a loaded reply, or an empty node (and a description).
 pugi::xml_node findWordList(const pugi::xml_document& doc, QString* failure);
+
+// Feeds every word of the list to the sequencer, in order, passing a yield
+// point after each word. A word without children, or whose part-of-speech
+// element is empty, ends the walk with a failure (the words before it stay
+// filed); a word whose surface element is empty stands for a line end.
+bool walkWordList(pugi::xml_node list, sequencerClass& sequence, QString* failure);
 
 // The surface of a "特殊" word as the escaping left it, mapped back:
 // "EndOfLine" → CR, "tab" → tab, "space" → one space; anything else unchanged.

@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <memory>
 
 void Window1::TCPSocket1_HeadersReceived(const platform::HeaderList& /*headers*/, int httpStatus) {
@@ -41,7 +42,11 @@ QString Window1::parseNow(const QByteArray& content, const QString& sentText) {
     const std::string text =
         morphemeResource::replaceAllTheSpecialCharactersToSymbol(content.toStdString());
     QString failure;
+    // The walk yields; the window may be gone when it returns.
+    const QPointer<Window1> self(this);
     std::shared_ptr<sequencerClass> sequence = parseXML(text, &failure);
+    if (!self)
+        return {};
     if (!sequence)
         return failure;
     rearrange(sequence, pools);

@@ -3,7 +3,6 @@
 #include "client/reply_walk.h"
 #include "client/sequencer_guard.h"
 #include "engine/hooks.h"
-#include "engine/line_end.h"
 #include "engine/morpheme_resource.h"
 #include "engine/sequencer.h"
 #include "ui/window1.h"
@@ -29,26 +28,8 @@ std::shared_ptr<sequencerClass> Window1::parseXML(const std::string& text, QStri
     const pugi::xml_node list = client::findWordList(doc, failure);
     if (!list)
         return nullptr;
-    const int n = client::elementChildCount(list);
-    int i = 0;
-    for (pugi::xml_node word = client::elementChild(list, 0); word && i < n; ++i) {
-        const pugi::xml_node surfaceNode = client::elementChild(word, 0).first_child();
-        if (surfaceNode) {
-            const pugi::xml_node posNode = client::lastElementChild(word).first_child();
-            std::string pos = posNode.value();
-            std::string surface = surfaceNode.value();
-            if (pos == "特殊")
-                surface = client::mapSpecialSurface(surface);
-            sequence->appendSequence(pos, surface);
-        } else {
-            // A word with an empty surface element stands for a line end.
-            sequence->appendSequence("特殊", std::string(engine::kLineEnd));
-        }
-        engine::yieldPoint();
-        do
-            word = word.next_sibling();
-        while (word && word.type() != pugi::node_element);
-    }
+    if (!client::walkWordList(list, *sequence, failure))
+        return nullptr;
     return sequence;
 }
 
@@ -57,9 +38,11 @@ void Window1::shuffleIt(const std::vector<std::int32_t>& list) {
         mySequence->shuffleIt(list);
 }
 
-void Window1::ShuffleNow(const std::vector<std::int32_t>& list) { rearrange(mySequence, list); }
+void Window1::ShuffleNow(const std::vector<std::int32_t>& list) {
+    rearrange(mySequence, list);
+}
 
-void Window1::rearrange(const std::shared_ptr<sequencerClass>& sequence,
+void Window1::rearrange(std::shared_ptr<sequencerClass> sequence,
                         const std::vector<std::int32_t>& list) {
     if (!sequence)
         return;

@@ -6,6 +6,7 @@
 #include <httplib.h>
 
 #include <netdb.h>
+#include <strings.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -114,6 +115,11 @@ std::optional<std::size_t> contentLength(const httplib::Request& req) {
         return std::numeric_limits<std::size_t>::max();
     }
     return length;
+}
+
+// The one transfer coding httplib reads a request body with (it compares the whole value).
+bool isChunked(const httplib::Request& req) {
+    return strcasecmp(req.get_header_value("Transfer-Encoding").c_str(), "chunked") == 0;
 }
 
 // httplib's bind reports only failure; bind a socket of our own to learn why.
@@ -226,13 +232,16 @@ void AnalysisServer::setUpRoutes() {
         // Read the body ourselves: httplib's own form reading refuses anything over 8 KiB.
         std::string body;
         std::size_t received = 0;
-        const bool complete = reader([&](const char* data, std::size_t size) {
-            received += size;
-            if (received <= maxBodyBytes_) {
-                body.append(data, size);
-            }
-            return received <= drainLimit;
-        });
+        // A request with neither a length nor chunks has no body; httplib would instead wait
+        // for the client to close, and a closed client can no longer be answered.
+        const bool complete = (!req.has_header("Content-Length") && !isChunked(req)) ||
+                              reader([&](const char* data, std::size_t size) {
+                                  received += size;
+                                  if (received <= maxBodyBytes_) {
+                                      body.append(data, size);
+                                  }
+                                  return received <= drainLimit;
+                              });
         if (received > maxBodyBytes_) {
             setError(res, 400, limitMessage);
             return;

@@ -118,6 +118,9 @@ QAction* MenuBar1::appendItem(const QString& menuName, const QString& name, cons
     item->setEnabled(true);
     item->setText(text);
     item->setShortcut(designedShortcut(shortcut));
+    // Only the main window shows the bar; the shortcuts serve every window
+    // (result windows, the About window, the preferences dialog).
+    item->setShortcutContext(Qt::ApplicationShortcut);
     item->setMenuRole(role);
     menu->addAction(item);
     connect(item, &QAction::triggered, this, [this, item] { itemChosen(item); });

@@ -94,6 +94,6 @@ private:
     Window1();
     QString mySentText; // the input text of the request now on the wire (client/)
     // Reorders the pools of one sequencer, replays it and opens a result window (client/).
-    void rearrange(const std::shared_ptr<sequencerClass>& sequence,
-                   const std::vector<std::int32_t>& list);
+    // Takes its own reference: a reply walked while the replay yields replaces mySequence.
+    void rearrange(std::shared_ptr<sequencerClass> sequence, const std::vector<std::int32_t>& list);
 };

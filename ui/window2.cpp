@@ -28,12 +28,8 @@ Window2::Window2() : QWidget(nullptr) {
 }
 
 void Window2::Layout() {
-    // No menu bar of its own: the application's serves, so its shortcuts work here too.
-    MenuBar1* bar = MenuBar1::instance();
-    for (QAction* item : bar->findChildren<QAction*>())
-        if (!item->objectName().isEmpty() && !item->isSeparator() && !item->menu())
-            addAction(item);
-
+    // No menu bar of its own: the application's serves; its shortcuts work in
+    // every window of the program.
     setWindowFlags(designed::documentWindowFlags());
     setMinimumSize(64, 64);
     setMaximumSize(32000, 32000);

@@ -34,8 +34,8 @@ inline QByteArray replyXml(const std::vector<std::pair<std::string, std::string>
                       std::to_string(words.size()) + "</total_count><filtered_count>" +
                       std::to_string(words.size()) + "</filtered_count><word_list>";
     for (const auto& [surface, pos] : words)
-        xml += "<word><surface>" + surface + "</surface><reading>" + surface +
-               "</reading><pos>" + pos + "</pos></word>";
+        xml += "<word><surface>" + surface + "</surface><reading>" + surface + "</reading><pos>" +
+               pos + "</pos></word>";
     xml += "</word_list></ma_result></ResultSet>";
     return QByteArray::fromStdString(xml);
 }
@@ -91,9 +91,9 @@ private:
                 const qsizetype lengthAt = buffer->indexOf("Content-length: ");
                 qsizetype length = 0;
                 if (lengthAt >= 0)
-                    length = buffer->mid(lengthAt + 16, buffer->indexOf("\r", lengthAt) -
-                                                            lengthAt - 16)
-                                 .toLongLong();
+                    length =
+                        buffer->mid(lengthAt + 16, buffer->indexOf("\r", lengthAt) - lengthAt - 16)
+                            .toLongLong();
                 if (buffer->size() < end + 4 + length)
                     return;
                 requests.push_back(*buffer);

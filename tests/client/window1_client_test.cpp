@@ -3,6 +3,9 @@
 
 #include "app/engine_hooks.h"
 #include "app/preference_store.h"
+#include "engine/hooks.h"
+#include "engine/morpheme_resource.h"
+#include "engine/sequencer.h"
 #include "fake_service.h"
 #include "platform/cooperative_thread.h"
 #include "ui/window1.h"
@@ -11,11 +14,11 @@
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QLineEdit>
-#include <QTemporaryDir>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 using testing_support::FakeService;
@@ -40,7 +43,9 @@ void closeResultWindows() {
     QCoreApplication::processEvents();
 }
 
-QColor statusColor(Window1* w) { return w->staticText1()->palette().color(QPalette::WindowText); }
+QColor statusColor(Window1* w) {
+    return w->staticText1()->palette().color(QPalette::WindowText);
+}
 
 // Units that no reordering moves (one-character nouns, particles, whitespace
 // and punctuation), so the rearranged text is predictable.
@@ -63,8 +68,8 @@ QMessageBox* waitForMessageBox() {
     return box;
 }
 
-std::vector<std::pair<std::string, std::string>> withUnknownWord(
-    std::vector<std::pair<std::string, std::string>> words) {
+std::vector<std::pair<std::string, std::string>>
+withUnknownWord(std::vector<std::pair<std::string, std::string>> words) {
     words.insert(words.begin() + 2, {"謎", "未知語"});
     return words;
 }
@@ -167,8 +172,7 @@ TEST_F(Window1Client, TransportFailuresShowErrorInRedAndChangeNothingElse) {
         service.script(c.raw);
         window->editField1()->setPlainText(QStringLiteral("テスト"));
         window->PushButton1_Action();
-        EXPECT_TRUE(
-            waitUntil([&] { return window->staticText1()->text().startsWith("Error: "); }))
+        EXPECT_TRUE(waitUntil([&] { return window->staticText1()->text().startsWith("Error: "); }))
             << c.name << ": " << window->staticText1()->text().toStdString();
         EXPECT_EQ(statusColor(window), QColor(255, 0, 0)) << c.name;
         EXPECT_EQ(window->editField1()->toPlainText(), QStringLiteral("テスト")) << c.name;
@@ -195,8 +199,12 @@ TEST_F(Window1Client, UnreadableReplyIsReportedAndKeepsTheInputChanged) {
     for (const QByteArray& body : bodies) {
         service.script(httpReply(200, body));
         window->editField1()->setPlainText(QStringLiteral("壊れた応答"));
-        parse(0);
-        EXPECT_TRUE(window->staticText1()->text().startsWith("Error: ")) << body.data();
+        window->PushButton1_Action();
+        // Waits for the parse to end, not only the request thread (the reply comes later).
+        EXPECT_TRUE(waitUntil([&] {
+            return !window->progressWheel1()->isVisible() &&
+                   window->staticText1()->text().startsWith("Error: ");
+        })) << body.data();
         EXPECT_EQ(statusColor(window), QColor(255, 0, 0)) << body.data();
         EXPECT_TRUE(window->hasChanged) << body.data();
         EXPECT_TRUE(resultWindows().empty()) << body.data();
@@ -263,7 +271,8 @@ TEST_F(Window1Client, ConfirmedProxyIsUsedByTheNextRequest) {
     PreferenceStore store;
     store.loadPreferences();
     // The service's own host is never looked up: the proxy gets the whole address.
-    Window1::setServiceAddressForTesting(QStringLiteral("http://analysis.invalid/MAService/V1/parse"));
+    Window1::setServiceAddressForTesting(
+        QStringLiteral("http://analysis.invalid/MAService/V1/parse"));
 
     Window4* dialog = Window4::instance();
     dialog->checkBox1()->setChecked(true);
@@ -283,6 +292,33 @@ TEST_F(Window1Client, ConfirmedProxyIsUsedByTheNextRequest) {
     EXPECT_TRUE(request.contains("\r\nHost: analysis.invalid\r\n")) << request.data();
     store.prefDictionary[QStringLiteral("needProxy")] = QStringLiteral("0");
     qunsetenv("XDG_CONFIG_HOME");
+}
+
+TEST_F(Window1Client, ReplayKeepsItsSequencerWhenANewReplyReplacesIt) {
+    // A reply walked while a replay of unchanged input waits at a yield point
+    // replaces mySequence; the replay must go on with the sequencer it started on.
+    window->editField1()->setPlainText(kFixedText);
+    const std::string reply = morphemeResource::replaceAllTheSpecialCharactersToSymbol(
+        replyXml(kFixedWords).toStdString());
+    ASSERT_NE(window->parseXML(reply, nullptr), nullptr);
+    window->hasChanged = false;
+    bool replaced = false;
+    engine::hooks().yieldPoint = [&] {
+        if (platform::inCooperativeThread() && !replaced) {
+            replaced = true;
+            auto other = std::make_shared<sequencerClass>();
+            other->Constructor();
+            other->appendSequence("名詞", "山");
+            window->mySequence = other; // the old sequencer's last other owner lets go
+        }
+        platform::yieldPoint();
+    };
+    parse(1);
+    installEngineHooks();
+    EXPECT_TRUE(replaced);
+    EXPECT_EQ(service.connections, 0);
+    ASSERT_EQ(resultWindows().size(), 1u);
+    EXPECT_EQ(resultWindows().front()->editField1()->toPlainText(), kFixedText);
 }
 
 TEST_F(Window1Client, EmptyInputSendsNothing) {

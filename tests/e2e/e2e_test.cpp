@@ -14,7 +14,6 @@
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QRegularExpression>
-#include <QTemporaryDir>
 #include <algorithm>
 #include <functional>
 #include <gtest/gtest.h>
@@ -104,9 +103,10 @@ TEST(EndToEnd, ParseRearrangesRealTextAndReplaysWithoutASecondRequest) {
     Window1* window = Window1::openInstance();
     ASSERT_NE(window, nullptr);
 
-    const QString text = QStringLiteral("私は東京大学に行きました。田中さんは勉強する。\n"
-                                        "雨さえ  降った。\t高いです。高かった。 食べて寝る。\n"
-                                        "東京と大阪と京都と奈良と神戸と横浜と札幌と福岡と仙台と広島。");
+    const QString text =
+        QStringLiteral("私は東京大学に行きました。田中さんは勉強する。\n"
+                       "雨さえ  降った。\t高いです。高かった。 食べて寝る。\n"
+                       "東京と大阪と京都と奈良と神戸と横浜と札幌と福岡と仙台と広島。");
     window->editField1()->setPlainText(text);
     window->PushButton1_Action();
     ASSERT_TRUE(waitUntil([] { return resultWindows().size() == 1; }))
@@ -135,17 +135,3 @@ TEST(EndToEnd, ParseRearrangesRealTextAndReplaysWithoutASecondRequest) {
 }
 
 } // namespace
-
-int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QTemporaryDir config;
-    if (!config.isValid())
-        return 2;
-    qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
-    App app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    const int status = RUN_ALL_TESTS();
-    app.shutDown();
-    return status;
-}

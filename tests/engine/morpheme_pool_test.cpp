@@ -96,6 +96,44 @@ TEST(DoshiJoshiClass, SubPoolRules) {
     }
 }
 
+TEST(DoshiJoshiClass, ReordersExactlyItsNamedSubPools) {
+    struct Case {
+        const char* kind;
+        std::vector<std::string> endings; // appended to a one-ideograph stem, one per sub-pool
+        std::size_t reordered;            // sub-pools 1 to this are reordered
+    };
+    const Case cases[] = {
+        {"DoshiJoshi", {"て", "ながら", "の", "x"}, 3},
+        {"DoshiJodoshi", {"。", "た", "たら", "x"}, 3},
+        {"Doshi", {"か", "き", "く", "け", "x", ""}, 5},
+        {"Keiyoshi", {"い", "く", "x"}, 2},
+        {"Meishi", {std::string(nounMarker), "人", "x"}, 2},
+    };
+    engine::seedRandom(7);
+    for (const auto& c : cases) {
+        auto pool = makeComposite(c.kind);
+        for (const char* stem : {"一", "二", "三", "四", "五", "六", "七", "八"})
+            for (const auto& ending : c.endings)
+                pool->appendMorpheme(stem + ending);
+        const auto order = [&pool](std::size_t k) {
+            return dynamic_cast<const morphemeClass&>(*pool->mySubMorpheme[k]).myMorpheme;
+        };
+        std::vector<std::vector<std::string>> before;
+        for (std::size_t k = 1; k <= c.endings.size(); ++k) {
+            ASSERT_EQ(order(k).size(), 8U) << c.kind << " sub-pool " << k;
+            before.push_back(order(k));
+        }
+        std::vector<bool> moved(c.endings.size());
+        for (int round = 0; round < 3; ++round) {
+            pool->shuffleMorphs();
+            for (std::size_t k = 1; k <= c.endings.size(); ++k)
+                moved[k - 1] = moved[k - 1] || order(k) != before[k - 1];
+        }
+        for (std::size_t k = 1; k <= c.endings.size(); ++k)
+            EXPECT_EQ(moved[k - 1], k <= c.reordered) << c.kind << " sub-pool " << k;
+    }
+}
+
 TEST(MeishiClass, MarkerIsRemovedAndTheNounFiledApart) {
     const std::string m(nounMarker);
     struct Case {

@@ -62,6 +62,8 @@ TEST_F(sequencerClassTest, MergeRules) {
         {"出来る: no marker", "名詞 料理|動詞 出来る", {1, 4}, "料理|出来る", {2}},
         {"conjunction そして marks", "名詞 東京|接続詞 そして", {1, 7}, "東京|そして", {1}},
         {"empty surface: no marker", "名詞 東京|特殊 ", {1, 7}, "東京|", {2}},
+        {"す later in the surface: no marker", "名詞 先生|動詞 います", {1, 4}, "先生|います", {2}},
+        {"stop of any part of speech joins", "動詞 行っ|助動詞 た|名詞 。", {3}, "行った。", {}},
         {"stop and more text", "動詞 行っ|助動詞 た|特殊 。」", {3, 7}, "行った|。」", {}},
         {"ASCII stop joins", "動詞 行っ|助動詞 た|記号 x|特殊 .", {3}, "行った.", {}},
         {"stop after lone verb", "動詞 行く|特殊 。", {4, 7}, "行く|。", {}},
@@ -102,6 +104,34 @@ TEST_F(sequencerClassTest, CursorAndPoolNumbersThatNameNothingAreHarmless) {
         EXPECT_FALSE(seq->getNextMorpheme(s)) << bad;
         EXPECT_EQ(replay(*seq), units) << bad;
     }
+}
+
+TEST_F(sequencerClassTest, EveryLoopIterationYieldsOnce) {
+    int yields = 0;
+    engine::hooks().yieldPoint = [&yields] { ++yields; };
+    const auto count = [&yields](auto&& step) {
+        yields = 0;
+        step();
+        return yields;
+    };
+    sequencerClass seq;
+    // Sub-pools: 3 nouns, 4 verb + particle, 4 verb + auxiliary, 6 verbs, 3 adjectives.
+    EXPECT_EQ(count([&] { seq.Constructor(); }), 7 + 20) << "creating the pools";
+    EXPECT_EQ(count([&] {
+                  seq.shuffleIt({1, 2, 3, 4, 5});
+              }),
+              5 + 2 + 3 + 3 + 5 + 2)
+        << "reordering";
+    EXPECT_EQ(count([&] { seq.shuffleIt({6, 7}); }), 2) << "reordering simple pools";
+    std::string s;
+    EXPECT_EQ(count([&] { seq.getNextMorpheme(s); }), 7 + 20) << "rewinding after a replay";
+    EXPECT_EQ(count([&] {
+                  seq.appendSequence("名詞", "東京");
+                  seq.appendSequence("名詞", "大学");
+                  seq.appendSequence("助詞", "は");
+              }),
+              4)
+        << "the noun rule's character loop";
 }
 
 // --- invariants over random word lists -------------------------------------

@@ -149,6 +149,8 @@ TEST_F(AnalysisServerTest, RefusesBadRequestsWithAStatusAndAnXmlBody) {
          "Connection: close\r\n\r\n100001\r\n" +
              std::string(0x100001, 'a') + "\r\n0\r\n\r\n",
          400, "larger than"},
+        // Neither a length nor chunks: no body, rather than waiting for the client to close.
+        {"no body length", "POST /MAService/V1/parse HTTP/1.0\r\n\r\n", 400, "appid"},
         {"multipart body",
          "POST /MAService/V1/parse HTTP/1.0\r\nContent-Type: multipart/form-data; boundary=b\r\n"
          "Content-Length: 4\r\n\r\n--b\n",

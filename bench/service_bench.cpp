@@ -3,7 +3,7 @@
 //
 //   service-bench TEXT_FILE [--clients N] [--seconds S] [--dicdir DIR]
 //
-// service/bench/run-service-bench makes the text from Japanese manual pages and runs this.
+// bench/run-figures makes the text from Japanese manual pages and runs this.
 
 #include "service/analysis_server.h"
 #include "service/analyzer.h"
