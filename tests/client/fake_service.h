@@ -65,16 +65,6 @@ public:
 
     // The next connection gets this raw answer, then the server closes it.
     void script(const QByteArray& raw) { replies.push_back(raw); }
-    // Holds the reply of the next connection until release() is called.
-    void holdNext() { holding = true; }
-    void release() {
-        holding = false;
-        for (auto& s : held)
-            if (s)
-                answer(s);
-        held.clear();
-    }
-
     std::vector<QByteArray> requests; // complete requests, in arrival order
     int connections = 0;
 
@@ -97,11 +87,7 @@ private:
                 if (buffer->size() < end + 4 + length)
                     return;
                 requests.push_back(*buffer);
-                QPointer<QTcpSocket> guarded(s);
-                if (holding)
-                    held.push_back(guarded);
-                else
-                    answer(guarded);
+                answer(s);
             });
             QObject::connect(s, &QTcpSocket::disconnected, s, &QObject::deleteLater);
         }
@@ -118,8 +104,6 @@ private:
 
     QTcpServer server;
     std::deque<QByteArray> replies;
-    bool holding = false;
-    std::vector<QPointer<QTcpSocket>> held;
 };
 
 } // namespace testing_support

@@ -1,6 +1,6 @@
 #pragma once
-// Shared helpers for the engine tests: a fixed seed, hooks that record what
-// the engine shows, and short ways to fill and replay a sequencer.
+// Shared helpers for the engine tests: a fixed seed, recorded messages, and
+// short ways to fill and replay a sequencer.
 
 #include "engine/hooks.h"
 #include "engine/sequencer.h"
@@ -50,18 +50,15 @@ inline std::vector<std::string> split(const std::string& text, char by) {
 // "名詞 東京|助詞 は" -> the words (part of speech, surface); the surface may be empty.
 inline std::vector<Word> words(const std::string& list) {
     std::vector<Word> out;
-    for (const auto& word : split(list, '|')) {
-        const auto space = word.find(' ');
-        out.emplace_back(word.substr(0, space), word.substr(space + 1));
-    }
+    for (const auto& word : split(list, '|'))
+        out.emplace_back(word.substr(0, word.find(' ')), word.substr(word.find(' ') + 1));
     return out;
 }
 
 // Every text of one complete replay of a sequencer or a pool, in order.
 template <class Source> std::vector<std::string> replay(Source& source) {
     std::vector<std::string> units;
-    std::string s;
-    while (source.getNextMorpheme(s))
+    for (std::string s; source.getNextMorpheme(s);)
         units.push_back(s);
     return units;
 }

@@ -1,8 +1,5 @@
-// Cooperative threads on the Qt event loop, run offscreen.
-//
-// Left out of the sanitizer run (which builds without the GUI): AddressSanitizer
-// cannot follow fcontext stack switches and reports false errors, and Debian's
-// Boost.Context has no ucontext build to switch to.
+// Cooperative threads on the Qt event loop, run offscreen. Not in the sanitizer run:
+// AddressSanitizer cannot follow fcontext stack switches and reports false errors.
 
 #include "platform/cooperative_thread.h"
 
@@ -11,7 +8,6 @@
 #include <QDeadlineTimer>
 #include <QDialog>
 #include <QMessageBox>
-#include <QThread>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -21,29 +17,25 @@
 #include <string>
 #include <vector>
 
+using namespace platform;
+
 namespace {
 
 using Log = std::vector<std::string>;
 
-class LambdaThread : public platform::CooperativeThread {
-public:
-    LambdaThread(std::function<void()> body, std::function<void()> onDestroy)
-        : myBody(std::move(body)), myOnDestroy(std::move(onDestroy)) {}
-    ~LambdaThread() override { myOnDestroy(); }
-
-protected:
-    void Event_Run() override { myBody(); }
-
-private:
-    std::function<void()> myBody, myOnDestroy;
+struct LambdaThread : CooperativeThread {
+    std::function<void()> body, onDestroy;
+    ~LambdaThread() override { onDestroy(); }
+    void Event_Run() override { body(); }
 };
 
-std::weak_ptr<LambdaThread> start(
+void start(
     std::function<void()> body, std::function<void()> onDestroy = [] {}) {
-    auto t = std::make_shared<LambdaThread>(std::move(body), std::move(onDestroy));
+    auto t = std::make_shared<LambdaThread>();
+    t->body = std::move(body);
+    t->onDestroy = std::move(onDestroy);
     t->setPriority(2);
-    t->Run();
-    return t; // the scheduler keeps it alive
+    t->Run(); // the scheduler keeps it alive
 }
 
 // Runs the event loop until `done` holds; false after five seconds.
@@ -65,8 +57,8 @@ QMessageBox* findMessageBox(const QString& text) {
 class CooperativeThreadTest : public ::testing::Test {
 protected:
     void TearDown() override {
-        platform::shutdownCooperativeThreads();
-        platform::setTimeSliceMicroseconds(5000);
+        shutdownCooperativeThreads();
+        setTimeSliceMicroseconds(5000);
         for (QWidget* w : QApplication::topLevelWidgets())
             w->deleteLater();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -74,103 +66,77 @@ protected:
 };
 
 TEST_F(CooperativeThreadTest, WorkersInterleaveOnlyAtYieldPoints) {
-    EXPECT_FALSE(platform::inCooperativeThread());
-    const struct {
-        const char* name;
-        long slice;
-        Log expected;
-    } cases[] = {
-        {"every yield switches", 0, {"A0", "B0", "A1", "B1", "A2", "B2"}},
-        {"slice not used up", 10'000'000, {"A0", "A1", "A2", "B0", "B1", "B2"}},
+    EXPECT_FALSE(inCooperativeThread());
+    const std::pair<long, Log> cases[] = {
+        {0, {"A0", "B0", "A1", "B1", "A2", "B2"}},          // every yield switches
+        {10'000'000, {"A0", "A1", "A2", "B0", "B1", "B2"}}, // slice not used up
     };
-    for (const auto& c : cases) {
-        platform::setTimeSliceMicroseconds(c.slice);
+    for (const auto& [slice, expected] : cases) {
+        setTimeSliceMicroseconds(slice);
         Log log;
         int finished = 0;
-        auto body = [&](std::string name) {
-            return [&, name] {
+        for (std::string name : {"A", "B"})
+            start([&, name] {
                 for (int i = 0; i < 3; ++i) {
-                    log.push_back(name +
-                                  (platform::inCooperativeThread() ? std::to_string(i) : "?"));
-                    platform::yieldPoint();
+                    log.push_back(name + (inCooperativeThread() ? std::to_string(i) : "?"));
+                    yieldPoint();
                 }
                 ++finished;
-            };
-        };
-        start(body("A"));
-        start(body("B"));
-        platform::yieldPoint(); // outside a worker: returns at once, runs nothing
-        EXPECT_TRUE(log.empty()) << c.name << ": Run and yieldPoint must not run a body";
-        ASSERT_TRUE(waitUntil([&] { return finished == 2; })) << c.name;
-        EXPECT_EQ(log, c.expected) << c.name;
+            });
+        yieldPoint(); // outside a worker: returns at once, runs nothing
+        EXPECT_TRUE(log.empty()) << "slice " << slice << ": Run and yieldPoint must not run a body";
+        ASSERT_TRUE(waitUntil([&] { return finished == 2; })) << "slice " << slice;
+        EXPECT_EQ(log, expected) << "slice " << slice;
     }
 }
 
-TEST_F(CooperativeThreadTest, AMessageBoxBlocksOnlyItsOwnWorker) {
-    bool aDone = false, bDone = false, timerFired = false;
-    start([&] {
-        platform::showMessageBox("wait");
-        aDone = true;
-    });
-    ASSERT_TRUE(waitUntil([&] { return findMessageBox("wait") != nullptr; }));
-    start([&] { bDone = true; });
-    QTimer::singleShot(10, [&] { timerFired = true; });
-    EXPECT_TRUE(waitUntil([&] { return bDone && timerFired; }));
-    EXPECT_FALSE(aDone) << "the worker must wait for its box";
-    findMessageBox("wait")->button(QMessageBox::Ok)->click();
-    EXPECT_TRUE(waitUntil([&] { return aDone; }));
-    EXPECT_EQ(findMessageBox("wait"), nullptr);
-}
-
-TEST_F(CooperativeThreadTest, RunDialogReturnsRejectedWhenTheDialogIsDestroyed) {
+TEST_F(CooperativeThreadTest, WaitingForADialogBlocksOnlyThatWorker) {
     auto dialog = std::make_unique<QDialog>();
     QDialog* shown = dialog.get();
-    int result = -1;
-    start([&] { result = platform::runDialog(*shown); });
-    ASSERT_TRUE(waitUntil([&] { return shown->isVisible(); }));
-    dialog.reset();
-    EXPECT_TRUE(waitUntil([&] { return result == QDialog::Rejected; })) << "got " << result;
+    bool boxDone = false, otherDone = false, timerFired = false;
+    int dialogResult = -1;
+    start([&] {
+        showMessageBox("wait");
+        boxDone = true;
+    });
+    start([&] { dialogResult = runDialog(*shown); });
+    ASSERT_TRUE(waitUntil([&] { return findMessageBox("wait") && shown->isVisible(); }));
+    start([&] { otherDone = true; });
+    QTimer::singleShot(10, [&] { timerFired = true; });
+    EXPECT_TRUE(waitUntil([&] { return otherDone && timerFired; }));
+    EXPECT_FALSE(boxDone) << "the worker must wait for its box";
+    EXPECT_EQ(dialogResult, -1) << "the worker must wait for its dialog";
+    findMessageBox("wait")->button(QMessageBox::Ok)->click();
+    EXPECT_TRUE(waitUntil([&] { return boxDone; }));
+    EXPECT_EQ(findMessageBox("wait"), nullptr);
+    dialog.reset(); // a destroyed dialog counts as rejected, not as a wait forever
+    EXPECT_TRUE(waitUntil([&] { return dialogResult == QDialog::Rejected; })) << dialogResult;
 }
 
 TEST_F(CooperativeThreadTest, AnExceptionIsReportedAndTheProgramLivesOn) {
-    const struct {
-        const char* name;
-        std::function<void()> body;
-        const char* reported;
-    } cases[] = {
-        {"std::exception", [] { throw std::runtime_error("boom \xff"); }, "boom"},
-        {"anything else", [] { throw 42; }, "unknown exception"},
+    const std::pair<std::function<void()>, const char*> cases[] = {
+        {[] { throw std::runtime_error("boom \xff"); }, "boom"},
+        {[] { throw 42; }, "unknown exception"},
     };
-    for (const auto& c : cases) {
-        bool destroyed = false, nextRan = false;
-        start(c.body, [&] { destroyed = true; });
+    for (const auto& [body, reported] : cases) {
+        Log log;
+        bool nextRan = false;
+        start(body, [&] { log.push_back(inCooperativeThread() ? "on worker" : "ok"); });
         start([&] { nextRan = true; });
-        EXPECT_TRUE(waitUntil([&] { return nextRan && destroyed; })) << c.name;
-        EXPECT_TRUE(waitUntil([&] { return findMessageBox(c.reported) != nullptr; })) << c.name;
+        EXPECT_TRUE(waitUntil([&] { return nextRan && !log.empty(); })) << reported;
+        EXPECT_EQ(log, Log{"ok"}) << reported << ": the destructor runs on the event loop";
+        EXPECT_TRUE(waitUntil([&] { return findMessageBox(reported) != nullptr; })) << reported;
     }
 }
 
-TEST_F(CooperativeThreadTest, TheDestructorRunsAfterTheBodyOnTheEventLoop) {
-    Log log;
-    start([&] { log.push_back("body"); },
-          [&] {
-              log.push_back(platform::inCooperativeThread() ? "destructor on the worker"
-                                                            : "destructor");
-              EXPECT_EQ(QThread::currentThread(), qApp->thread());
-          });
-    EXPECT_TRUE(log.empty());
-    ASSERT_TRUE(waitUntil([&] { return log.size() == 2; }));
-    EXPECT_EQ(log, (Log{"body", "destructor"}));
-}
-
 TEST_F(CooperativeThreadTest, ShutdownUnwindsSuspendedWorkers) {
-    platform::setTimeSliceMicroseconds(0);
+    setTimeSliceMicroseconds(0);
     struct Raii {
         Log& log;
         std::string name;
         ~Raii() {
-            platform::yieldPoint(); // neither may suspend a worker being torn down
-            platform::showMessageBox("never shown");
+            yieldPoint(); // neither may suspend a worker being torn down
+            showMessageBox("never shown");
             log.push_back(name + " unwound");
         }
     };
@@ -180,19 +146,19 @@ TEST_F(CooperativeThreadTest, ShutdownUnwindsSuspendedWorkers) {
         [&] {
             Raii r{log, "yielder"};
             for (;; yielding = true)
-                platform::yieldPoint();
+                yieldPoint();
         },
         [&] { log.push_back("yielder destroyed"); });
     start(
         [&] {
             Raii r{log, "waiter"};
-            platform::showMessageBox("unanswered");
+            showMessageBox("unanswered");
             log.push_back("waiter answered");
         },
         [&] { log.push_back("waiter destroyed"); });
     ASSERT_TRUE(waitUntil([&] { return yielding && findMessageBox("unanswered"); }));
 
-    platform::shutdownCooperativeThreads();
+    shutdownCooperativeThreads();
     EXPECT_EQ(log,
               (Log{"yielder unwound", "waiter unwound", "yielder destroyed", "waiter destroyed"}));
     EXPECT_EQ(findMessageBox("unanswered"), nullptr) << "the box must go with its worker";

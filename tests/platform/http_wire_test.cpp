@@ -3,16 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 
 using namespace platform;
 
 namespace {
-std::string str(const QByteArray& bytes) {
-    return bytes.toStdString();
-}
+const auto str = [](const QByteArray& bytes) { return bytes.toStdString(); };
 } // namespace
 
-TEST(FormData, EscapesTextForTheWire) {
+TEST(FormData, EscapesTextAndJoinsPairsInOrder) {
     const std::pair<QByteArray, QByteArray> cases[] = {
         {"50% (half)", "50%25+%28half%29"},
         {"%&=,/\\][{}`~-_()*^$#!+",
@@ -25,14 +24,12 @@ TEST(FormData, EscapesTextForTheWire) {
     };
     for (const auto& [text, wire] : cases)
         EXPECT_EQ(str(escapeFormText(text)), str(wire)) << str(text);
-}
 
-TEST(FormData, JoinsPairsInOrderAndReplacesKeysInPlace) {
     FormData form;
     EXPECT_EQ(str(encodeForm(form)), "") << "an empty form gives an empty body";
     form.set("appid", "x");
     form.set("sentence", "a=b&c");
-    form.set("appid", "y y");
+    form.set("appid", "y y"); // keeps its place
     EXPECT_EQ(str(encodeForm(form)), "appid=y+y&sentence=a%3Db%26c");
 }
 
@@ -46,11 +43,8 @@ TEST(HeaderList, SetReplacesEveryEarlierValueAndEmptyRemoves) {
 }
 
 TEST(PostAddress, SplitsServerPathHostAndPort) {
-    struct Case {
-        const char *address, *server, *path, *host;
-        int port;
-    };
-    const Case cases[] = {
+    // address, server, path, host, port
+    const std::tuple<const char*, const char*, const char*, const char*, int> cases[] = {
         {"http://localhost/MAService/V1/parse", "localhost", "/MAService/V1/parse", "localhost",
          80},
         {"http://h:8080/a/b", "h:8080", "/a/b", "h", 8080},
@@ -61,46 +55,37 @@ TEST(PostAddress, SplitsServerPathHostAndPort) {
         {"http://h:12.7/x", "h:12.7", "/x", "h", 12},
         {"a://b://c", "b:", "//c", "b", 80},
     };
-    for (const Case& c : cases) {
-        const PostAddress where = splitPostAddress(QString::fromUtf8(c.address), 80);
-        EXPECT_EQ(where.server.toStdString(), c.server) << c.address;
-        EXPECT_EQ(where.path.toStdString(), c.path) << c.address;
-        EXPECT_EQ(where.host.toStdString(), c.host) << c.address;
-        EXPECT_EQ(where.port, c.port) << c.address;
+    for (const auto& [address, server, path, host, port] : cases) {
+        const PostAddress where = splitPostAddress(QString::fromUtf8(address), 80);
+        EXPECT_EQ(where.server.toStdString(), server) << address;
+        EXPECT_EQ(where.path.toStdString(), path) << address;
+        EXPECT_EQ(where.host.toStdString(), host) << address;
+        EXPECT_EQ(where.port, port) << address;
     }
     EXPECT_EQ(splitPostAddress("http://h/x", 8000).port, 8000) << "default port";
 }
 
 TEST(PostRequest, BuildsExactBytes) {
-    struct Case {
-        const char *name, *address;
-        bool viaProxy;
-        const char* expected;
-    };
-    const Case cases[] = {
-        {"direct", "http://s/MAService/V1/parse", false,
+    const std::tuple<const char*, bool, const char*> cases[] = {
+        {"http://s/MAService/V1/parse", false,
          "POST /MAService/V1/parse HTTP/1.0\r\nUser-Agent: U\r\nHost: s\r\nContent-type: "
          "application/x-www-form-urlencoded\r\nContent-length: 6\r\n\r\n日本"},
-        {"proxy, port in address", "http://s:81/p", true,
+        {"http://s:81/p", true, // through a proxy: the whole address, port in Host
          "POST http://s:81/p HTTP/1.0\r\nUser-Agent: U\r\nHost: s:81\r\nContent-type: "
          "application/x-www-form-urlencoded\r\nContent-length: 6\r\n\r\n日本"},
     };
-    for (const Case& c : cases) {
+    for (const auto& [address, viaProxy, expected] : cases) {
         HeaderList headers{{"User-Agent", "U"}, {"Host", "old"}};
-        const QByteArray bytes =
-            buildPostRequest(headers, splitPostAddress(c.address, 80), c.viaProxy,
-                             "application/x-www-form-urlencoded", "日本");
-        EXPECT_EQ(str(bytes), c.expected) << c.name;
+        EXPECT_EQ(str(buildPostRequest(headers, splitPostAddress(address, 80), viaProxy,
+                                       "application/x-www-form-urlencoded", "日本")),
+                  expected)
+            << address;
     }
 }
 
 TEST(HeaderBlock, FindsTheFirstEmptyLine) {
-    struct Case {
-        const char* name;
-        QByteArray bytes;
-        qsizetype block, terminator; // block -1: not found yet
-    };
-    const Case cases[] = {
+    // name, bytes, block length (-1: not found yet), terminator length
+    const std::tuple<const char*, QByteArray, qsizetype, qsizetype> cases[] = {
         {"CR LF", "HTTP/1.0 200 OK\r\nA: b\r\n\r\nbody", 21, 4},
         {"LF only", "HTTP/1.0 200 OK\nA: b\n\nbody", 20, 2},
         {"CR only", "HTTP/1.0 200 OK\rA: b\r\rbody", 20, 2},
@@ -108,10 +93,10 @@ TEST(HeaderBlock, FindsTheFirstEmptyLine) {
         {"LF head, CR LF blank line in the body", "H 200\nA: b\n\nx\r\n\r\ny", 10, 2},
         {"incomplete", "HTTP/1.0 200 OK\r\nA: b\r\n\r", -1, 0},
     };
-    for (const Case& c : cases) {
-        const auto end = findHeaderEnd(c.bytes);
-        EXPECT_EQ(end ? end->blockLength : -1, c.block) << c.name;
-        EXPECT_EQ(end ? end->terminatorLength : 0, c.terminator) << c.name;
+    for (const auto& [name, bytes, block, terminator] : cases) {
+        const auto end = findHeaderEnd(bytes);
+        EXPECT_EQ(end ? end->blockLength : -1, block) << name;
+        EXPECT_EQ(end ? end->terminatorLength : 0, terminator) << name;
     }
     // A resumed search still sees an empty line that straddles the resume point.
     EXPECT_EQ(findHeaderEnd("H 200\r\n\r\n", 5)->blockLength, 5);
@@ -127,9 +112,9 @@ TEST(HeaderBlock, ParsesStatusAndHeaders) {
     };
     const Case cases[] = {
         {"CR LF",
-         "HTTP/1.0 200 OK\r\nContent-Type: text/xml\r\nX:1",
+         "HTTP/1.0 200 OK\r\nContent-Type: a/b\r\nX:1",
          200,
-         {{"Content-Type", "text/xml"}, {"X", "1"}}},
+         {{"Content-Type", "a/b"}, {"X", "1"}}},
         {"LF only", "HTTP/1.1 404 Not Found\nServer: s", 404, {{"Server", "s"}}},
         {"CR only", "HTTP/1.0 500 E\rA: b", 500, {{"A", "b"}}},
         {"two spaces before the code", "HTTP/1.0  200 OK\r\nA: b", 0, {{"A", "b"}}},

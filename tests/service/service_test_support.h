@@ -11,6 +11,7 @@
 #include <sys/time.h>
 #include <unistd.h>
 
+#include <map>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -18,12 +19,24 @@
 
 namespace orizume::service::testing {
 
-// One (part of speech, surface) pair as the program hands it to its sequencer.
-struct WalkedWord {
-    std::string pos;
-    std::string surface;
-    bool operator==(const WalkedWord&) const = default;
-};
+using Pairs = std::vector<std::pair<std::string, std::string>>; // (part of speech, surface)
+
+// "名詞 雨|特殊 。": the words in a form that is short to write in a table.
+inline std::string listed(const Pairs& words) {
+    std::string text;
+    for (const auto& [pos, surface] : words) {
+        text += (text.empty() ? "" : "|") + pos + " " + surface;
+    }
+    return text;
+}
+
+inline std::string joinSurfaces(const Pairs& words) {
+    std::string text;
+    for (const auto& word : words) {
+        text += word.second;
+    }
+    return text;
+}
 
 inline pugi::xml_node elementChild(pugi::xml_node node, int index) {
     for (pugi::xml_node child = node.first_child(); child; child = child.next_sibling()) {
@@ -35,11 +48,12 @@ inline pugi::xml_node elementChild(pugi::xml_node node, int index) {
 }
 
 // Does what the program does with a reply body: escapes it, loads it and walks it by position
-// (root, first child, third child; each word's first and last child). The whitespace words
-// come back as the program restores them, except that a line feed is given as "\n" here
-// rather than the program's carriage return. ok is false when the walk fails.
-inline std::vector<WalkedWord> walkReply(const std::string& body, bool* ok = nullptr) {
-    std::vector<WalkedWord> words;
+// (root, first child, third child; each word's first and last child), restoring the whitespace
+// words (a line feed as "\n" rather than the program's carriage return). ok is false when the
+// walk fails.
+inline Pairs walkReply(const std::string& body, bool* ok = nullptr) {
+    static const std::map<std::string, std::string> restored = {
+        {"EndOfLine", "\n"}, {"tab", "\t"}, {"space", " "}};
     const std::string escaped = morphemeResource::replaceAllTheSpecialCharactersToSymbol(body);
     pugi::xml_document doc;
     const bool loaded =
@@ -49,29 +63,14 @@ inline std::vector<WalkedWord> walkReply(const std::string& body, bool* ok = nul
     if (ok != nullptr) {
         *ok = loaded && list;
     }
+    Pairs words;
     for (pugi::xml_node word = elementChild(list, 0); word; word = word.next_sibling()) {
-        std::string pos = word.last_child().first_child().value();
-        std::string surface = word.first_child().first_child().value();
-        if (pos == "特殊") {
-            if (surface == "EndOfLine") {
-                surface = "\n";
-            } else if (surface == "tab") {
-                surface = "\t";
-            } else if (surface == "space") {
-                surface = " ";
-            }
-        }
-        words.push_back({std::move(pos), std::move(surface)});
+        const std::string pos = word.last_child().first_child().value();
+        const std::string surface = word.first_child().first_child().value();
+        const bool whitespace = pos == "特殊" && restored.count(surface) != 0;
+        words.emplace_back(pos, whitespace ? restored.at(surface) : surface);
     }
     return words;
-}
-
-inline std::string joinSurfaces(const std::vector<WalkedWord>& words) {
-    std::string text;
-    for (const WalkedWord& word : words) {
-        text += word.surface;
-    }
-    return text;
 }
 
 // The form body the program sends: its escaping of "sentence", then spaces as "+".
@@ -83,9 +82,7 @@ inline std::string programForm(std::string_view sentence) {
         if (c == ' ') {
             value += '+';
         } else if (escaped.find(c) != std::string_view::npos) {
-            value += '%';
-            value += hex[static_cast<unsigned char>(c) >> 4];
-            value += hex[static_cast<unsigned char>(c) & 15];
+            value += {'%', hex[static_cast<unsigned char>(c) >> 4], hex[c & 15]};
         } else {
             value += c;
         }
@@ -108,8 +105,7 @@ inline std::string rawExchange(int port, std::string_view request) {
     setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
     std::string reply;
     if (connect(fd, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) == 0) {
-        std::size_t sent = 0;
-        while (sent < request.size()) {
+        for (std::size_t sent = 0; sent < request.size();) {
             const ssize_t n = send(fd, request.data() + sent, request.size() - sent, MSG_NOSIGNAL);
             if (n <= 0) {
                 break;
@@ -117,11 +113,7 @@ inline std::string rawExchange(int port, std::string_view request) {
             sent += static_cast<std::size_t>(n);
         }
         char buffer[16384];
-        for (;;) {
-            const ssize_t n = recv(fd, buffer, sizeof buffer, 0);
-            if (n <= 0) {
-                break;
-            }
+        for (ssize_t n; (n = recv(fd, buffer, sizeof buffer, 0)) > 0;) {
             reply.append(buffer, static_cast<std::size_t>(n));
         }
     }
@@ -129,13 +121,12 @@ inline std::string rawExchange(int port, std::string_view request) {
     return reply;
 }
 
-// The status code of a raw reply ("HTTP/1.1 200 OK..." gives 200), or 0.
+// The status code of a raw reply ("HTTP/1.1 200 OK..." gives 200), or 0; and its body.
 inline int rawStatus(std::string_view reply) {
     const std::size_t space = reply.find(' ');
-    if (space == std::string_view::npos || reply.size() < space + 4) {
-        return 0;
-    }
-    return std::stoi(std::string(reply.substr(space + 1, 3)));
+    return space == std::string_view::npos || reply.size() < space + 4
+               ? 0
+               : std::stoi(std::string(reply.substr(space + 1, 3)));
 }
 
 inline std::string rawBody(std::string_view reply) {

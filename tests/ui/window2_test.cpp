@@ -2,7 +2,6 @@
 
 #include "ui/menu_bar1.h"
 
-#include <QApplication>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
@@ -12,10 +11,7 @@ namespace {
 
 class Window2Test : public ::testing::Test {
 protected:
-    void TearDown() override {
-        for (const QPointer<Window2>& window : windows)
-            delete window.data();
-    }
+    void TearDown() override { qDeleteAll(windows); }
     Window2* open() {
         windows.append(Window2::open());
         EXPECT_TRUE(QTest::qWaitForWindowExposed(windows.last(), 5000));
@@ -24,7 +20,7 @@ protected:
     QList<QPointer<Window2>> windows;
 };
 
-TEST_F(Window2Test, OpensAtItsDesignSizeAndFollowsTheLocksWhenSized) {
+TEST_F(Window2Test, DesignedValuesLocksOnResizeAndSelectAll) {
     Window2* window = open();
     EXPECT_EQ(window->windowTitle(), "結果");
     EXPECT_EQ(window->parentWidget(), nullptr) << "lives on its own";
@@ -33,11 +29,19 @@ TEST_F(Window2Test, OpensAtItsDesignSizeAndFollowsTheLocksWhenSized) {
     EXPECT_EQ(window->pushButton1()->geometry(), QRect(484, 363, 80, 20));
     EXPECT_EQ(window->pushButton1()->text(), "OK");
     EXPECT_TRUE(window->pushButton1()->isDefault());
-
     window->setContentSize(634, 473);
     ASSERT_TRUE(QTest::qWaitFor([&] { return window->size() == QSize(634, 473); }, 5000));
     EXPECT_EQ(window->editField1()->geometry(), QRect(0, -1, 634, 415));
     EXPECT_EQ(window->pushButton1()->geometry(), QRect(534, 433, 80, 20));
+
+    const QString text = QStringLiteral("結果の文章😀です");
+    window->editField1()->setPlainText(text);
+    EXPECT_TRUE(MenuBar1::dispatch("EditSelectAll", window));
+    EXPECT_EQ(window->editField1()->textCursor().selectedText(), text);
+    QAction* selectAll = MenuBar1::instance()->lookup("EditSelectAll");
+    selectAll->setEnabled(false);
+    MenuBar1::enableMenuItems(window);
+    EXPECT_TRUE(selectAll->isEnabled());
 }
 
 TEST_F(Window2Test, OkAndTheCloseButtonCloseOnlyTheirOwnWindow) {
@@ -52,23 +56,6 @@ TEST_F(Window2Test, OkAndTheCloseButtonCloseOnlyTheirOwnWindow) {
     ASSERT_FALSE(windows[1].isNull());
     EXPECT_TRUE(second->isVisible());
     EXPECT_EQ(second->editField1()->toPlainText(), "二つ目");
-}
-
-TEST_F(Window2Test, SelectAllReachesTheResultWindowsHandler) {
-    Window2* window = open();
-    EXPECT_TRUE(MenuBar1::dispatch("EditSelectAll", window));
-    EXPECT_FALSE(window->editField1()->textCursor().hasSelection()) << "empty field";
-
-    const QString text = QStringLiteral("結果の文章😀です");
-    window->editField1()->setPlainText(text);
-    EXPECT_FALSE(window->_editSelectAll_Action());
-    EXPECT_EQ(window->editField1()->textCursor().selectionStart(), 0);
-    EXPECT_EQ(window->editField1()->textCursor().selectedText(), text);
-
-    QAction* selectAll = MenuBar1::instance()->lookup("EditSelectAll");
-    selectAll->setEnabled(false);
-    MenuBar1::enableMenuItems(window);
-    EXPECT_TRUE(selectAll->isEnabled());
 }
 
 } // namespace
