@@ -8,6 +8,7 @@
 
 #include "app/engine_hooks.h"
 #include "platform/cooperative_thread.h"
+#include "tests/support/result_windows.h"
 #include "ui/window1.h"
 #include "ui/window2.h"
 
@@ -22,19 +23,8 @@
 
 namespace {
 
-std::vector<Window2*> resultWindows() {
-    std::vector<Window2*> windows;
-    for (QWidget* w : QApplication::topLevelWidgets())
-        if (auto* r = qobject_cast<Window2*>(w); r && r->isVisible())
-            windows.push_back(r);
-    return windows;
-}
-
-void closeResultWindows() {
-    for (Window2* r : resultWindows())
-        r->close();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-}
+using testing_support::closeResultWindows;
+using testing_support::resultWindows;
 
 // Presses "Parse" and returns the milliseconds until a result window shows and
 // the worker has finished, or -1 when none appears within 30 s.

@@ -69,14 +69,8 @@ void HttpSocket::Post(const QString& address) {
     const quint64 generation = ++myGeneration;
     myConnectionMade = false;
     myEnded = false;
-    myComplete = false;
     myInPass = false;
-    myUnread.clear();
-    myScanned = 0;
-    myHeadRead = false;
-    myHead = {};
-    myBody.clear();
-    myReceivedLength = 0;
+    resetReply();
 
     // A port QTcpSocket cannot take would otherwise be cut to 16 bits and
     // connect somewhere the user never named.
@@ -117,7 +111,7 @@ void HttpSocket::dropConnection() {
     old->deleteLater();
 }
 
-void HttpSocket::onConnected() {
+void HttpSocket::resetReply() {
     myUnread.clear();
     myScanned = 0;
     myHeadRead = false;
@@ -125,6 +119,10 @@ void HttpSocket::onConnected() {
     myBody.clear();
     myReceivedLength = 0;
     myComplete = false;
+}
+
+void HttpSocket::onConnected() {
+    resetReply();
     myConnectionMade = true;
     // One write: the request line, the headers and the body together.
     mySocket->write(

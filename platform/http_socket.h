@@ -56,6 +56,8 @@ signals:
 
 private:
     void dropConnection();
+    // Empties the reply state: nothing read, no header block, no body.
+    void resetReply();
     void onConnected();
     void onSocketError(QAbstractSocket::SocketError error);
     void onConnectionEnded();

@@ -11,18 +11,6 @@ namespace orizume::service {
 
 namespace {
 
-std::string_view featureField(std::string_view feature, int index) {
-    std::size_t start = 0;
-    for (int i = 0; i < index; ++i) {
-        const std::size_t comma = feature.find(',', start);
-        if (comma == std::string_view::npos) {
-            return {};
-        }
-        start = comma + 1;
-    }
-    return feature.substr(start, feature.find(',', start) - start);
-}
-
 std::string mecabError() {
     const char* message = MeCab::getLastError();
     return message != nullptr && *message != '\0' ? message : "unknown error";

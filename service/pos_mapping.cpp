@@ -20,23 +20,11 @@ constexpr std::array<std::pair<std::string_view, std::string_view>, 4> renamed =
     {"その他", "特殊"},
 }};
 
-std::string_view field(std::string_view feature, int index) {
-    std::size_t start = 0;
-    for (int i = 0; i < index; ++i) {
-        const std::size_t comma = feature.find(',', start);
-        if (comma == std::string_view::npos) {
-            return {};
-        }
-        start = comma + 1;
-    }
-    return feature.substr(start, feature.find(',', start) - start);
-}
-
 } // namespace
 
 std::string_view mapPartOfSpeech(std::string_view feature) {
-    const std::string_view top = field(feature, 0);
-    const std::string_view sub = field(feature, 1);
+    const std::string_view top = featureField(feature, 0);
+    const std::string_view sub = featureField(feature, 1);
     // Suffixes of every kind (さん, たち, 的, られる, っぽい) are the program's one suffix class,
     // which closes a noun run.
     if (sub == "接尾") {
@@ -58,6 +46,18 @@ std::string_view mapPartOfSpeech(std::string_view feature) {
         }
     }
     return specialPartOfSpeech;
+}
+
+std::string_view featureField(std::string_view feature, int index) {
+    std::size_t start = 0;
+    for (int i = 0; i < index; ++i) {
+        const std::size_t comma = feature.find(',', start);
+        if (comma == std::string_view::npos) {
+            return {};
+        }
+        start = comma + 1;
+    }
+    return feature.substr(start, feature.find(',', start) - start);
 }
 
 } // namespace orizume::service

@@ -11,4 +11,7 @@ inline constexpr std::string_view specialPartOfSpeech = "特殊";
 // the program knows. A feature outside IPADIC's tag set maps to "特殊", never to an unknown name.
 std::string_view mapPartOfSpeech(std::string_view feature);
 
+// Field `index` (0-based) of a comma-separated IPADIC feature; empty when there is none.
+std::string_view featureField(std::string_view feature, int index);
+
 } // namespace orizume::service

@@ -2,6 +2,8 @@
 // A scripted analysis service on 127.0.0.1 for the client tests: records every
 // request it receives and answers each with the next scripted reply.
 
+#include "tests/support/result_windows.h"
+
 #include <QByteArray>
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -14,18 +16,6 @@
 #include <vector>
 
 namespace testing_support {
-
-// Processes events until the condition holds or the time is up.
-inline bool waitUntil(const std::function<bool()>& condition, int milliseconds = 5000) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!condition()) {
-        if (timer.elapsed() > milliseconds)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    }
-    return true;
-}
 
 // An XML reply in the shape the service sends: no whitespace between elements.
 inline QByteArray replyXml(const std::vector<std::pair<std::string, std::string>>& words) {

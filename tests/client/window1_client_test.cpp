@@ -21,27 +21,14 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+using testing_support::closeResultWindows;
 using testing_support::FakeService;
 using testing_support::httpReply;
 using testing_support::replyXml;
+using testing_support::resultWindows;
 using testing_support::waitUntil;
 
 namespace {
-
-std::vector<Window2*> resultWindows() {
-    std::vector<Window2*> windows;
-    for (QWidget* w : QApplication::topLevelWidgets())
-        if (auto* r = qobject_cast<Window2*>(w); r && r->isVisible())
-            windows.push_back(r);
-    return windows;
-}
-
-void closeResultWindows() {
-    for (Window2* r : resultWindows())
-        r->close();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    QCoreApplication::processEvents();
-}
 
 QColor statusColor(Window1* w) {
     return w->staticText1()->palette().color(QPalette::WindowText);

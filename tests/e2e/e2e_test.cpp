@@ -5,6 +5,7 @@
 // window.
 
 #include "app/app.h"
+#include "tests/support/result_windows.h"
 #include "ui/window1.h"
 #include "ui/window2.h"
 
@@ -20,23 +21,11 @@
 
 namespace {
 
-bool waitUntil(const std::function<bool()>& condition, int milliseconds = 20000) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!condition()) {
-        if (timer.elapsed() > milliseconds)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
-    return true;
-}
+using testing_support::resultWindows;
 
-std::vector<Window2*> resultWindows() {
-    std::vector<Window2*> windows;
-    for (QWidget* w : QApplication::topLevelWidgets())
-        if (auto* r = qobject_cast<Window2*>(w); r && r->isVisible())
-            windows.push_back(r);
-    return windows;
+// The service loads its dictionary and the program starts up: allow more time.
+bool waitUntil(const std::function<bool()>& condition) {
+    return testing_support::waitUntil(condition, 20000);
 }
 
 // The analysis service as a child process on a free port.
