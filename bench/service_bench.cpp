@@ -9,6 +9,7 @@
 #include "service/analyzer.h"
 #include "service/parse_request.h"
 #include "service/reply_writer.h"
+#include "tests/service/service_test_support.h"
 
 #include <httplib.h>
 
@@ -42,25 +43,6 @@ template <typename F> double medianMs(int runs, F&& run) {
     }
     std::sort(times.begin(), times.end());
     return times[times.size() / 2];
-}
-
-// The program's form encoding of the text.
-std::string programForm(const std::string& sentence) {
-    static const std::string escaped = "%&=,/\\][{}`~-_()*^$#!+\r\n";
-    static const char hex[] = "0123456789ABCDEF";
-    std::string value;
-    for (const char c : sentence) {
-        if (c == ' ') {
-            value += '+';
-        } else if (escaped.find(c) != std::string::npos) {
-            value += '%';
-            value += hex[static_cast<unsigned char>(c) >> 4];
-            value += hex[static_cast<unsigned char>(c) & 15];
-        } else {
-            value += c;
-        }
-    }
-    return "appid=PebbleRotator&sentence=" + value + "&results=ma";
 }
 
 // Peak resident memory of this process (server and clients together), in MiB.
@@ -112,7 +94,7 @@ int main(int argc, char** argv) {
         const double mecab = medianMs(31, [&] { analyzer.analyze(text); });
         const auto analysed = analyzer.analyze(text);
         const double writer = medianMs(31, [&] { orizume::service::writeReply(analysed); });
-        const std::string body = programForm(text);
+        const std::string body = orizume::service::testing::programForm(text);
         const double handling =
             medianMs(31, [&] { orizume::service::answerParseRequest(analyzer, body); });
         std::printf("MeCab alone (analyze):       median %7.2f ms\n", mecab);
