@@ -3,6 +3,7 @@
 #include "ui/window1.h"
 
 #include <QLabel>
+#include <utility>
 
 parseThread::parseThread(const QByteArray& content, const QString& sentText)
     : mySentText(sentText) {
@@ -21,15 +22,16 @@ parseThread::~parseThread() {
     w->showTextLength();
     // A reply that could not be walked is reported here, after the count, so
     // the count does not wipe the message out.
-    if (!myFailure.isEmpty()) {
-        QPalette palette = w->staticText1()->palette();
-        palette.setColor(QPalette::WindowText, QColor(255, 0, 0));
-        w->staticText1()->setPalette(palette);
-        w->staticText1()->setText(myFailure);
+    // The status line is narrow: the short report goes there, the parser's
+    // detail into its tooltip.
+    if (!myFailure.text.isEmpty()) {
+        w->setStatusColor(QColor(255, 0, 0));
+        w->staticText1()->setText(myFailure.text);
+        w->staticText1()->setToolTip(myFailure.detail);
     }
 }
 
 void parseThread::Event_Run() {
     if (Window1* w = Window1::openInstance())
-        myFailure = w->parseNow(myContent, mySentText);
+        w->parseNow(std::move(myContent), mySentText, &myFailure);
 }

@@ -61,6 +61,16 @@ withUnknownWord(std::vector<std::pair<std::string, std::string>> words) {
     return words;
 }
 
+// Counts the queued calls delivered while it exists.
+struct QueuedCallCounter : QObject {
+    QueuedCallCounter() { qApp->installEventFilter(this); }
+    bool eventFilter(QObject*, QEvent* event) override {
+        count += event->type() == QEvent::MetaCall;
+        return false;
+    }
+    int count = 0;
+};
+
 class Window1Client : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -98,12 +108,13 @@ protected:
 
 TEST_F(Window1Client, RequestGoesOutAsTheServiceExpects) {
     service.script(httpReply(200, replyXml(kFixedWords)));
-    window->editField1()->setPlainText(QStringLiteral("50% (half)+日本\n"));
+    // The field's own text: a no-break space and a line separator go out as they are.
+    window->editField1()->setPlainText(QStringLiteral("50% (half)+日本\u00a0\u2028\n"));
     parse(1);
     ASSERT_EQ(service.requests.size(), 1u);
     const QByteArray request = service.requests.front();
     const QByteArray body = "appid=PebbleRotator&sentence=50%25+%28half%29%2B" +
-                            QStringLiteral("日本").toUtf8() + "%0A&results=ma";
+                            QByteArray("日本\xc2\xa0\xe2\x80\xa8%0A&results=ma");
     EXPECT_TRUE(request.startsWith("POST /MAService/V1/parse HTTP/1.0\r\n")) << request.data();
     EXPECT_TRUE(request.endsWith("\r\n\r\n" + body)) << request.data();
     EXPECT_TRUE(request.contains("\r\nContent-length: " + QByteArray::number(body.size())));
@@ -193,6 +204,9 @@ TEST_F(Window1Client, UnreadableReplyIsReportedAndKeepsTheInputChanged) {
                    window->staticText1()->text().startsWith("Error: ");
         })) << body.data();
         EXPECT_EQ(statusColor(window), QColor(255, 0, 0)) << body.data();
+        const QLabel* status = window->staticText1();
+        EXPECT_LE(status->fontMetrics().horizontalAdvance(status->text()), status->width())
+            << body.data() << ": the report must fit the status line";
         EXPECT_TRUE(window->hasChanged) << body.data();
         EXPECT_TRUE(resultWindows().empty()) << body.data();
     }
@@ -240,16 +254,58 @@ TEST_F(Window1Client, OverlappingRepliesEachFillTheirOwnSequencer) {
     window->editField1()->setPlainText(QStringLiteral("山が 川"));
     window->PushButton1_Action();
     EXPECT_TRUE(waitUntil([&] { return resultWindows().size() == 1; }));
+    // The first text back in the input as its walk ends: the replay belongs to
+    // the second reply now, so the first text must be sent again.
+    window->editField1()->setPlainText(kFixedText);
     box->accept();
     EXPECT_TRUE(waitUntil([&] { return resultWindows().size() == 2; }));
     EXPECT_TRUE(waitUntil([&] { return !window->progressWheel1()->isVisible(); }));
+    service.script(httpReply(200, replyXml(kFixedWords)));
+    parse(3);
+    EXPECT_EQ(service.connections, 3) << "the first text was replayed from the second reply";
     std::vector<QString> texts;
     for (Window2* r : resultWindows())
         texts.push_back(r->editField1()->toPlainText());
     std::sort(texts.begin(), texts.end());
-    std::vector<QString> expected{kFixedText, QStringLiteral("山が 川")};
+    std::vector<QString> expected{kFixedText, kFixedText, QStringLiteral("山が 川")};
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(texts, expected);
+}
+
+TEST_F(Window1Client, ReplayWaitsWithoutSpinningForTheWalkOfItsSequencer) {
+    service.script(httpReply(200, replyXml(withUnknownWord(kFixedWords))));
+    window->editField1()->setPlainText(kFixedText);
+    window->PushButton1_Action();
+    QMessageBox* box = waitForMessageBox();
+    ASSERT_NE(box, nullptr);
+    // The walk holds its new sequencer while the box waits; a replay of it waits too.
+    window->hasChanged = false;
+    window->PushButton1_Action();
+    QueuedCallCounter resumes; // a worker is resumed by a queued call
+    waitUntil([] { return false; }, 100);
+    EXPECT_LT(resumes.count, 10) << "the waiting replay is resumed again and again";
+    box->accept();
+    EXPECT_TRUE(waitUntil([&] { return resultWindows().size() == 2; }));
+    for (Window2* r : resultWindows())
+        EXPECT_EQ(r->editField1()->toPlainText(), kFixedText);
+}
+
+TEST_F(Window1Client, MainWindowClosedDuringTheFirstArrangementEndsTheParseQuietly) {
+    service.script(httpReply(200, replyXml(kFixedWords)));
+    window->editField1()->setPlainText(kFixedText);
+    QPointer<Window1> doomed = window;
+    engine::hooks().yieldPoint = [&] {
+        // A replay cursor is set only while the arrangement is read out.
+        if (doomed && doomed->mySequence && doomed->mySequence->myPointer >= 0)
+            delete doomed.data();
+        platform::yieldNow();
+    };
+    window->PushButton1_Action();
+    EXPECT_TRUE(waitUntil([&] { return doomed.isNull(); }));
+    waitUntil([] { return false; }, 200); // the parse goes on without its window
+    installEngineHooks();
+    window = Window1::instance();
+    EXPECT_TRUE(resultWindows().empty());
 }
 
 TEST_F(Window1Client, ConfirmedProxyIsUsedByTheNextRequest) {
@@ -264,7 +320,7 @@ TEST_F(Window1Client, ConfirmedProxyIsUsedByTheNextRequest) {
     Window4* dialog = Window4::instance();
     dialog->checkBox1()->setChecked(true);
     dialog->editField1()->setText(QStringLiteral("127.0.0.1"));
-    FakeService proxy(true);
+    FakeService proxy;
     dialog->editField2()->setText(QString::number(proxy.port()));
     dialog->PushButton1_Action();
     EXPECT_EQ(Window4::openInstance(), nullptr);
