@@ -93,8 +93,8 @@ bool loadReply(pugi::xml_document& doc, std::string& text, ReplyFailure* failure
     if (result)
         return true;
     if (failure)
-        *failure = {QStringLiteral("Error: 応答をXMLとして読めません"),
-                    QStringLiteral("%1 (%2バイト目)")
+        *failure = {QStringLiteral("Error: 応答を読めません"),
+                    QStringLiteral("XMLとして読めません: %1 (%2バイト目)")
                         .arg(QString::fromUtf8(result.description()))
                         .arg(static_cast<qlonglong>(result.offset))};
     return false;
@@ -103,7 +103,8 @@ bool loadReply(pugi::xml_document& doc, std::string& text, ReplyFailure* failure
 pugi::xml_node findWordList(const pugi::xml_document& doc, ReplyFailure* failure) {
     const pugi::xml_node list = elementChild(elementChild(doc.document_element(), 0), 2);
     if (!list && failure)
-        *failure = {QStringLiteral("Error: 応答に語の一覧がありません"), QString()};
+        *failure = {QStringLiteral("Error: 語の一覧がありません"),
+                    QStringLiteral("応答に語の一覧がありません")};
     return list;
 }
 

@@ -6,12 +6,10 @@
 
 #include <QByteArray>
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QPointer>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <deque>
-#include <functional>
 #include <string>
 #include <vector>
 
