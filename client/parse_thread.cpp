@@ -3,6 +3,9 @@
 #include "ui/window1.h"
 
 #include <QLabel>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 #include <utility>
 
 parseThread::parseThread(const QByteArray& content, const QString& sentText)
@@ -15,6 +18,12 @@ parseThread::parseThread(const QByteArray& content, const QString& sentText)
 }
 
 parseThread::~parseThread() {
+#ifdef __GLIBC__
+    // The reply's XML document is gone, but glibc keeps its pages: they lie
+    // below the new sequencer's and are never trimmed from the top. A large
+    // reply would otherwise leave its process several times the reply's size.
+    malloc_trim(0);
+#endif
     Window1* w = Window1::openInstance();
     if (!w)
         return;
