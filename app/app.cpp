@@ -96,7 +96,7 @@ void App::reportUnhandledException(const QString& what) {
     qCritical().noquote() << "Orizume stopped after an unexpected error:" << what;
     if (qobject_cast<QApplication*>(QCoreApplication::instance()))
         QMessageBox::critical(nullptr, QStringLiteral("オリズメ"),
-                              QStringLiteral("An unexpected error stopped the program:\n") + what);
+                              QStringLiteral("予期しないエラーで終了します:\n") + what);
 }
 
 void App::Event_Open() {

@@ -90,6 +90,10 @@ bool PreferenceStore::createDefaultPrefFile() {
     prefDictionary[QStringLiteral("needProxy")] = QStringLiteral("0");
     prefDictionary[QStringLiteral("proxyAddress")] = QString();
     prefDictionary[QStringLiteral("proxyPort")] = QStringLiteral("0");
+    // Without a folder there is nowhere to write; getPrefFile has already
+    // said why, and one cause gets one message.
+    if (prefFile.isEmpty())
+        return false;
     return writePrefFile();
 }
 
@@ -105,23 +109,20 @@ std::pair<QString, QString> PreferenceStore::splitLine(const QString& line) {
 
 bool PreferenceStore::readPrefFile() {
     QFile file(prefFile);
-    if (prefFile.isEmpty() || !file.open(QIODevice::ReadOnly)) {
-        report(QStringLiteral("The preferences file %1 cannot be read: %2")
-                   .arg(displayPath(prefFile), file.errorString()));
-        return false;
-    }
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        report(QStringLiteral("The preferences file %1 cannot be read: %2")
+    const bool read = !prefFile.isEmpty() && file.open(QIODevice::ReadOnly);
+    const QByteArray bytes = read ? file.readAll() : QByteArray();
+    if (!read || file.error() != QFileDevice::NoError) {
+        report(QStringLiteral("環境設定ファイルを読めません: %1 (%2)")
                    .arg(displayPath(prefFile), file.errorString()));
         return false;
     }
 
-    QStringDecoder decoder(QStringDecoder::Utf8);
+    // Stateless: a character cut off at the very end of the file is an error
+    // like one cut off before a line end, not bytes held back for more input.
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringConverter::Flag::Stateless);
     const QString text = decoder.decode(bytes);
     if (decoder.hasError())
-        report(QStringLiteral("The preferences file %1 is not valid UTF-8; the invalid bytes "
-                              "were read as replacement characters.")
+        report(QStringLiteral("環境設定ファイルに読めない文字があります: %1")
                    .arg(displayPath(prefFile)));
 
     // Lines end with "\n" or "\r\n"; a last line without a line end still counts,
@@ -145,23 +146,35 @@ bool PreferenceStore::readPrefFile() {
 
 bool PreferenceStore::writePrefFile() {
     if (prefFile.isEmpty()) {
-        report(QStringLiteral("The preferences cannot be saved: there is no configuration "
-                              "folder."));
+        report(QStringLiteral("環境設定を保存できません: 設定フォルダがありません"));
         return false;
     }
     const QString text = QStringLiteral("needProxy: ") + pref(QStringLiteral("needProxy")) +
                          QStringLiteral("\nproxyAddress: ") + pref(QStringLiteral("proxyAddress")) +
                          QStringLiteral("\nproxyPort: ") + pref(QStringLiteral("proxyPort")) +
                          QStringLiteral("\n");
+    const QByteArray bytes = text.toUtf8();
     // QSaveFile writes a temporary file and renames it over the old one on
     // commit, so a crash leaves either the old file or the new one.
     QSaveFile file(prefFile);
-    if (!file.open(QIODevice::WriteOnly) || file.write(text.toUtf8()) < 0 || !file.commit()) {
-        report(QStringLiteral("The preferences file %1 cannot be written: %2")
-                   .arg(displayPath(prefFile), file.errorString()));
-        return false;
+    bool noTemporary = !file.open(QIODevice::WriteOnly);
+    if (!noTemporary) {
+        if (file.write(bytes) == bytes.size() && file.commit())
+            return true;
+        // Written, but the temporary file could not be put in the file's place.
+        noTemporary = file.error() != QFileDevice::WriteError;
     }
-    return true;
+    // No temporary file beside it (a folder that takes no new files, say): a
+    // file that may be written is then rewritten whole, in place. A failed
+    // write is reported as it is.
+    QFile inPlace(prefFile);
+    if (noTemporary && inPlace.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+        inPlace.write(bytes) == bytes.size() && inPlace.flush())
+        return true;
+    report(
+        QStringLiteral("環境設定ファイルを保存できません: %1 (%2)")
+            .arg(displayPath(prefFile), noTemporary ? inPlace.errorString() : file.errorString()));
+    return false;
 }
 
 void PreferenceStore::loadPreferences() {

@@ -3,6 +3,10 @@
 #include "ui/window1.h"
 
 #include <QLabel>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+#include <utility>
 
 parseThread::parseThread(const QByteArray& content, const QString& sentText)
     : mySentText(sentText) {
@@ -14,6 +18,12 @@ parseThread::parseThread(const QByteArray& content, const QString& sentText)
 }
 
 parseThread::~parseThread() {
+#ifdef __GLIBC__
+    // The reply's XML document is gone, but glibc keeps its pages: they lie
+    // below the new sequencer's and are never trimmed from the top. A large
+    // reply would otherwise leave its process several times the reply's size.
+    malloc_trim(0);
+#endif
     Window1* w = Window1::openInstance();
     if (!w)
         return;
@@ -21,15 +31,16 @@ parseThread::~parseThread() {
     w->showTextLength();
     // A reply that could not be walked is reported here, after the count, so
     // the count does not wipe the message out.
-    if (!myFailure.isEmpty()) {
-        QPalette palette = w->staticText1()->palette();
-        palette.setColor(QPalette::WindowText, QColor(255, 0, 0));
-        w->staticText1()->setPalette(palette);
-        w->staticText1()->setText(myFailure);
+    // The status line is narrow: the short report goes there, the parser's
+    // detail into its tooltip.
+    if (!myFailure.text.isEmpty()) {
+        w->setStatusColor(QColor(255, 0, 0));
+        w->staticText1()->setText(myFailure.text);
+        w->staticText1()->setToolTip(myFailure.detail);
     }
 }
 
 void parseThread::Event_Run() {
     if (Window1* w = Window1::openInstance())
-        myFailure = w->parseNow(myContent, mySentText);
+        w->parseNow(std::move(myContent), mySentText, &myFailure);
 }

@@ -1,6 +1,7 @@
 #pragma once
 // The worker that turns one reply body into a new sequencer and a result window.
 
+#include "client/reply_walk.h"
 #include "platform/cooperative_thread.h"
 
 #include <QByteArray>
@@ -14,12 +15,12 @@ public:
     // Hides the wheel and shows the character count, or the failure in red.
     ~parseThread() override;
 
-    QByteArray myContent;
+    QByteArray myContent; // handed to the walk, which lets it go once escaped
 
 protected:
     void Event_Run() override;
 
 private:
     QString mySentText;
-    QString myFailure;
+    client::ReplyFailure myFailure;
 };

@@ -4,6 +4,8 @@
 #include "engine/line_end.h"
 #include "engine/sequencer.h"
 
+#include <string_view>
+
 namespace client {
 
 namespace {
@@ -12,7 +14,46 @@ bool isElement(pugi::xml_node n) {
     return n.type() == pugi::node_element;
 }
 
+constexpr std::string_view kBlankSurface = "<surface> </surface>";
+constexpr std::string_view kSpaceSurface = "<surface>space</surface>";
+
 } // namespace
+
+std::string escapeReply(std::string_view body) {
+    // One rule per position, applied left to right, gives what the three
+    // whole-text passes give: the words put in for line ends and tabs hold
+    // none of the characters of a blank surface, so they neither make nor
+    // break one, and two blank surfaces cannot overlap.
+    const auto escapeAt = [body](std::size_t i, std::size_t* consumed) -> std::string_view {
+        *consumed = 1;
+        if (body.compare(i, engine::kLineEnd.size(), engine::kLineEnd) == 0) {
+            *consumed = engine::kLineEnd.size();
+            return "EndOfLine";
+        }
+        if (body[i] == '\t')
+            return "tab";
+        if (body.compare(i, kBlankSurface.size(), kBlankSurface) == 0) {
+            *consumed = kBlankSurface.size();
+            return kSpaceSurface;
+        }
+        return {};
+    };
+    std::size_t size = 0;
+    for (std::size_t i = 0, n = 0; i < body.size(); i += n) {
+        const std::string_view word = escapeAt(i, &n);
+        size += word.empty() ? n : word.size();
+    }
+    std::string escaped;
+    escaped.reserve(size);
+    for (std::size_t i = 0, n = 0; i < body.size(); i += n) {
+        const std::string_view word = escapeAt(i, &n);
+        if (word.empty())
+            escaped.append(body.substr(i, n));
+        else
+            escaped.append(word);
+    }
+    return escaped;
+}
 
 pugi::xml_node elementChild(pugi::xml_node node, int index) {
     if (index < 0)
@@ -43,29 +84,31 @@ pugi::xml_node lastElementChild(pugi::xml_node node) {
     return {};
 }
 
-bool loadReply(pugi::xml_document& doc, const std::string& text, QString* failure) {
+bool loadReply(pugi::xml_document& doc, std::string& text, ReplyFailure* failure) {
     // A whitespace-only text that is an element's only child is kept (a surface
     // of two spaces stays two spaces); the reply is UTF-8 whatever it declares.
     const unsigned options = pugi::parse_default | pugi::parse_ws_pcdata_single;
     const pugi::xml_parse_result result =
-        doc.load_buffer(text.data(), text.size(), options, pugi::encoding_utf8);
+        doc.load_buffer_inplace(text.data(), text.size(), options, pugi::encoding_utf8);
     if (result)
         return true;
     if (failure)
-        *failure = QStringLiteral("Error: 応答をXMLとして読めません (%1, %2)")
-                       .arg(QString::fromUtf8(result.description()))
-                       .arg(static_cast<qlonglong>(result.offset));
+        *failure = {QStringLiteral("Error: 応答を読めません"),
+                    QStringLiteral("XMLとして読めません: %1 (%2バイト目)")
+                        .arg(QString::fromUtf8(result.description()))
+                        .arg(static_cast<qlonglong>(result.offset))};
     return false;
 }
 
-pugi::xml_node findWordList(const pugi::xml_document& doc, QString* failure) {
+pugi::xml_node findWordList(const pugi::xml_document& doc, ReplyFailure* failure) {
     const pugi::xml_node list = elementChild(elementChild(doc.document_element(), 0), 2);
     if (!list && failure)
-        *failure = QStringLiteral("Error: 応答に語のリストがありません");
+        *failure = {QStringLiteral("Error: 語の一覧がありません"),
+                    QStringLiteral("応答に語の一覧がありません")};
     return list;
 }
 
-bool walkWordList(pugi::xml_node list, sequencerClass& sequence, QString* failure) {
+bool walkWordList(pugi::xml_node list, sequencerClass& sequence, ReplyFailure* failure) {
     const int n = elementChildCount(list); // read once, before the walk
     int i = 0;
     for (pugi::xml_node word = elementChild(list, 0); word && i < n; ++i) {
@@ -73,7 +116,8 @@ bool walkWordList(pugi::xml_node list, sequencerClass& sequence, QString* failur
         const pugi::xml_node posNode = lastElementChild(word).first_child();
         if (!surfaceElement || (surfaceElement.first_child() && !posNode)) {
             if (failure)
-                *failure = QStringLiteral("Error: 応答の%1番目の語を読めません").arg(i + 1);
+                *failure = {QStringLiteral("Error: 応答の語を読めません"),
+                            QStringLiteral("%1番目の語").arg(i + 1)};
             return false;
         }
         if (const pugi::xml_node surfaceNode = surfaceElement.first_child()) {

@@ -13,25 +13,32 @@ std::set<const sequencerClass*>& taken() {
     return sequences;
 }
 
+// Every release wakes every waiter; each checks its own sequencer again. Waits
+// are rare (a replay pressed while a walk of the same reply waits for a box),
+// so one queue for all sequencers is enough.
+platform::WaitQueue& released() {
+    static platform::WaitQueue queue;
+    return queue;
+}
+
 } // namespace
 
 SequencerGuard::SequencerGuard(const std::shared_ptr<sequencerClass>& sequence)
     : mySequence(sequence.get()) {
     if (!mySequence)
         return;
-    while (taken().count(mySequence) != 0) {
-        if (!platform::inCooperativeThread())
+    while (taken().count(mySequence) != 0)
+        if (!released().wait())
             return;
-        // Rare (two presses within one replay): let the holder go on.
-        platform::yieldNow();
-    }
     taken().insert(mySequence);
     myHeld = true;
 }
 
 SequencerGuard::~SequencerGuard() {
-    if (myHeld)
-        taken().erase(mySequence);
+    if (!myHeld)
+        return;
+    taken().erase(mySequence);
+    released().notifyAll();
 }
 
 } // namespace client

@@ -1,7 +1,7 @@
 #pragma once
 // Keeps two workers from driving one sequencer at once: a walk and a replay,
 // or two replays, would interleave their cursors and garble both texts. A
-// worker that finds the sequencer taken waits at yield points until it is free.
+// worker that finds the sequencer taken is suspended until it is released.
 
 #include <memory>
 

@@ -1,7 +1,7 @@
 // The reply: the socket's three events and the parse on its own worker.
 
 #include "client/parse_thread.h"
-#include "engine/morpheme_resource.h"
+#include "client/reply_walk.h"
 #include "ui/window1.h"
 
 #include <QApplication>
@@ -9,6 +9,8 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <memory>
+#include <string_view>
+#include <utility>
 
 void Window1::TCPSocket1_HeadersReceived(const platform::HeaderList& /*headers*/, int httpStatus) {
     myErrorCode = httpStatus;
@@ -22,7 +24,7 @@ void Window1::TCPSocket1_PageReceived(const QString& /*url*/, int /*httpStatus*/
         setStatusColor(QColor(255, 0, 0));
         staticText1()->setText(QStringLiteral("Status: ") + QString::number(myErrorCode));
         // Setting the text raises the change event, so the next "Parse" sends again.
-        editField1()->setPlainText(editField1()->toPlainText() + QStringLiteral("\n") +
+        editField1()->setPlainText(inputText() + QStringLiteral("\n") +
                                    QStringLiteral("何らかの理由でサービスを利用できません。"));
         return;
     }
@@ -36,23 +38,25 @@ void Window1::TCPSocket1_Error(int code) {
     staticText1()->setText(QStringLiteral("Error: ") + QString::number(code));
 }
 
-QString Window1::parseNow(const QByteArray& content, const QString& sentText) {
+void Window1::parseNow(QByteArray content, const QString& sentText, client::ReplyFailure* failure) {
     const std::vector<std::int32_t> pools{1, 2, 3, 4, 5};
-    // The bytes are taken as UTF-8 whatever the reply declares; nothing is converted.
-    const std::string text =
-        morphemeResource::replaceAllTheSpecialCharactersToSymbol(content.toStdString());
-    QString failure;
-    // The walk yields; the window may be gone when it returns.
+    // The bytes are taken as UTF-8 whatever the reply declares; nothing is
+    // converted. The body is let go as soon as it is escaped, so a large
+    // reply is held only once on its way to the XML loader.
+    std::string text = client::escapeReply(std::string_view(content.constData(), content.size()));
+    content = QByteArray();
+    // The walk and the replay yield; the window may be gone when they return.
     const QPointer<Window1> self(this);
-    std::shared_ptr<sequencerClass> sequence = parseXML(text, &failure);
-    if (!self)
-        return {};
-    if (!sequence)
-        return failure;
+    std::shared_ptr<sequencerClass> sequence = parseXML(std::move(text), failure);
+    if (!self || !sequence)
+        return;
     rearrange(sequence, pools);
-    // An edit made while the reply was walked must not be forgotten: the input
-    // counts as unchanged only if it still holds the text that was sent.
-    if (editField1()->toPlainText() == sentText)
+    if (!self)
+        return;
+    // Another reply walked meanwhile owns the replay now, and an edit made
+    // while this one was walked must not be forgotten: the input counts as
+    // unchanged only if this walk's sequencer is the current one and the
+    // input still holds the text that was sent.
+    if (mySequence == sequence && inputText() == sentText)
         hasChanged = false;
-    return {};
 }

@@ -63,7 +63,7 @@ void Window1::processNow() {
     showTextLength();
     const QByteArray userAgent = "Orizume " + App::shortVersion().toUtf8() + "; PPC";
 
-    const QString text = editField1()->toPlainText();
+    const QString text = inputText();
     if (platform::utf8ByteLength(text) > kMaxInputBytes) {
         platform::showMessageBox(QStringLiteral("ちょっと文章長過ぎ"));
         return;

@@ -3,7 +3,6 @@
 #include "client/reply_walk.h"
 #include "client/sequencer_guard.h"
 #include "engine/hooks.h"
-#include "engine/morpheme_resource.h"
 #include "engine/sequencer.h"
 #include "ui/window1.h"
 #include "ui/window2.h"
@@ -11,8 +10,8 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 
-std::shared_ptr<sequencerClass> Window1::parseXML(const std::string& text, QString* failure) {
-    pugi::xml_document doc;
+std::shared_ptr<sequencerClass> Window1::parseXML(std::string text, client::ReplyFailure* failure) {
+    pugi::xml_document doc; // points into text, which outlives it
     if (!client::loadReply(doc, text, failure))
         return nullptr; // a text that fails to load leaves mySequence as it was
 

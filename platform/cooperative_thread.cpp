@@ -138,6 +138,20 @@ public:
         f.caller = std::move(f.caller).resume();
     }
 
+    // On a worker: suspended until wake() makes it ready again.
+    static void suspendWaiting(CooperativeThread& t) {
+        t.myState = State::Waiting;
+        suspend(t);
+    }
+
+    void wake(const std::weak_ptr<CooperativeThread>& weak) {
+        auto t = weak.lock();
+        if (!t || t->myState != State::Waiting)
+            return;
+        t->myState = State::Ready;
+        post(weak); // the waker may be a worker: resume only from the event loop
+    }
+
     int waitForDialog(CooperativeThread& t, QDialog& dialog) {
         auto& f = *t.myFiber;
         std::weak_ptr<CooperativeThread> weak = t.weak_from_this();
@@ -325,6 +339,20 @@ void yieldPoint() {
 
 void yieldNow() {
     Scheduler::yieldAlways();
+}
+
+bool WaitQueue::wait() {
+    CooperativeThread* t = current;
+    if (t == nullptr || Scheduler::unwinding())
+        return false;
+    myWaiters.push_back(t->weak_from_this());
+    Scheduler::suspendWaiting(*t);
+    return true;
+}
+
+void WaitQueue::notifyAll() {
+    for (const auto& waiter : std::exchange(myWaiters, {}))
+        Scheduler::instance().wake(waiter);
 }
 
 bool inCooperativeThread() {

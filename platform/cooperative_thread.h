@@ -19,6 +19,7 @@
 
 #include <QString>
 #include <memory>
+#include <vector>
 
 class QDialog;
 
@@ -72,6 +73,22 @@ void yieldPoint();
 // Switches back to the event loop now, whatever is left of the time slice;
 // for a worker that waits for another one. Outside a worker it does nothing.
 void yieldNow();
+
+// Something workers wait for, such as a resource another worker holds.
+// wait() suspends the calling worker, costing nothing while it waits, until
+// notifyAll() wakes it; woken workers are resumed from the event loop and
+// should check again what they wait for.
+class WaitQueue {
+public:
+    // On a worker: suspends until woken and returns true. Elsewhere, or on a
+    // worker being torn down, returns false at once.
+    bool wait();
+    // Wakes every worker waiting here; callable anywhere on the GUI thread.
+    void notifyAll();
+
+private:
+    std::vector<std::weak_ptr<CooperativeThread>> myWaiters;
+};
 
 // True while code runs on a worker's fiber.
 bool inCooperativeThread();

@@ -196,7 +196,9 @@ void HttpSocket::completeReply() {
     myComplete = true;
     const QString url = myTarget.address;
     const HeaderList headers = myHead.headers;
-    const QByteArray body = myBody;
+    // Handed over, not kept: a reply may be large, and a handler that needs
+    // the bytes later keeps its own reference.
+    const QByteArray body = std::exchange(myBody, QByteArray());
     emit PageReceived(url, myHead.status, headers, body);
 }
 

@@ -11,13 +11,13 @@ QString preferencesFolder(QString* failure) {
     const QString folder = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
     if (folder.isEmpty()) {
         if (failure)
-            *failure = QStringLiteral("The configuration folder is unknown.");
+            *failure = QStringLiteral("設定フォルダがわかりません");
         return {};
     }
     // A first run on a fresh account may find no ~/.config yet.
     if (!QDir().mkpath(folder) || !QFileInfo(folder).isDir()) {
         if (failure)
-            *failure = QStringLiteral("The configuration folder %1 cannot be created.")
+            *failure = QStringLiteral("設定フォルダを作れません: %1")
                            .arg(QDir::toNativeSeparators(folder));
         return {};
     }

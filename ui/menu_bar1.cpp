@@ -131,7 +131,7 @@ void MenuBar1::appendSeparator(const QString& menuName, const QString& name) {
     QMenu* menu = findChild<QMenu*>(menuName, Qt::FindDirectChildrenOnly);
     auto* separator = new QAction(menu);
     separator->setObjectName(name);
-    separator->setText(QStringLiteral("-"));
+    // No "-" text: Fusion draws a separator's text as a section label.
     separator->setSeparator(true);
     separator->setMenuRole(QAction::NoRole);
     menu->addAction(separator);

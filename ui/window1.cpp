@@ -17,6 +17,7 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTextDocument>
 #include <QUrl>
 
 using platform::EdgeLock;
@@ -66,9 +67,11 @@ void Window1::Layout() {
     setCentralWidget(content);
 
     setWindowFlags(designed::documentWindowFlags());
-    // Limits and size are those of the content area, as designed.
+    // Limits and size are those of the content area, as designed. The window
+    // carries the limits too: the window manager reads them from it alone.
     content->setMinimumSize(64, 64);
     content->setMaximumSize(32000, 32000);
+    setMaximumSize(32000, 32000 + menuBarHeight(32000));
     setContentSize(kDesignedSize.width(), kDesignedSize.height());
     setWindowTitle(QStringLiteral("オリズメ"));
 }
@@ -138,6 +141,17 @@ QPlainTextEdit* Window1::editField1() const {
     return findChild<QPlainTextEdit*>(QStringLiteral("EditField1"));
 }
 
+QString Window1::inputText() const {
+    const QPlainTextEdit* field = editField1();
+    if (!field)
+        return {};
+    // toPlainText() would also turn a no-break space into a space and a line
+    // separator into a line feed; the raw text keeps them.
+    QString text = field->document()->toRawText();
+    text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+    return text;
+}
+
 QLabel* Window1::staticText1() const {
     return findChild<QLabel*>(QStringLiteral("StaticText1"));
 }
@@ -155,15 +169,17 @@ QSize Window1::contentSize() const {
     return content ? content->size() : QSize();
 }
 
+int Window1::menuBarHeight(int width) const {
+    const QWidget* bar = menuWidget();
+    if (!bar || bar->isHidden())
+        return 0;
+    const int height = bar->heightForWidth(width);
+    return height < 0 ? bar->sizeHint().height() : height;
+}
+
 void Window1::setContentSize(int width, int height) {
     // The menu bar takes its height above the content area.
-    int menuHeight = 0;
-    if (const QWidget* bar = menuWidget(); bar && !bar->isHidden()) {
-        menuHeight = bar->heightForWidth(width);
-        if (menuHeight < 0)
-            menuHeight = bar->sizeHint().height();
-    }
-    resize(width, height + menuHeight);
+    resize(width, height + menuBarHeight(width));
 }
 
 void Window1::EditField1_TextChange() {
@@ -227,9 +243,9 @@ bool Window1::_EditSelectAll_Action() {
 void Window1::showTextLength() {
     setStatusColor(QColor(0, 0, 0));
     if (QLabel* status = staticText1()) {
-        const QPlainTextEdit* field = editField1();
-        const QString text = field ? field->toPlainText() : QString();
-        status->setText(QString::number(platform::characterCount(text)) + QStringLiteral("文字"));
+        status->setText(QString::number(platform::characterCount(inputText())) +
+                        QStringLiteral("文字"));
+        status->setToolTip(QString()); // a failure's detail goes with the failure
     }
 }
 

@@ -18,6 +18,9 @@
 #include <vector>
 
 class sequencerClass;
+namespace client {
+struct ReplyFailure;
+}
 class QPlainTextEdit;
 class QPushButton;
 class QLabel;
@@ -65,13 +68,20 @@ public:
     void TCPSocket1_PageReceived(const QString& url, int httpStatus,
                                  const platform::HeaderList& headers, const QByteArray& content);
     void TCPSocket1_Error(int code);
-    // Returns the failure to show in red, or an empty text when the reply was walked.
-    QString parseNow(const QByteArray& content, const QString& sentText);
+    // Walks the reply into a new sequencer and shows a new arrangement. Takes
+    // the body over and lets it go once escaped (a reply may be large). A
+    // reply that cannot be walked is described in `failure`.
+    void parseNow(QByteArray content, const QString& sentText, client::ReplyFailure* failure);
     // Walks the escaped reply into a new sequencer (stored in mySequence) and
-    // returns it; null, with the failure described, when the reply cannot be walked.
-    std::shared_ptr<sequencerClass> parseXML(const std::string& text, QString* failure);
+    // returns it; null, with the failure described, when the reply cannot be
+    // walked. The text is loaded in place and changed.
+    std::shared_ptr<sequencerClass> parseXML(std::string text, client::ReplyFailure* failure);
     void shuffleIt(const std::vector<std::int32_t>& list);
     void ShuffleNow(const std::vector<std::int32_t>& list);
+
+    // The text the input field holds, exactly: only the editor's paragraph
+    // breaks become "\n" (a no-break space or a line separator stays as typed).
+    QString inputText() const;
 
     // Controls by name, for the handlers and for tests.
     QPlainTextEdit* editField1() const;
@@ -92,6 +102,8 @@ protected:
 
 private:
     Window1();
+    // The menu bar's height above a content area of that width.
+    int menuBarHeight(int width) const;
     QString mySentText; // the input text of the request now on the wire (client/)
     // Reorders the pools of one sequencer, replays it and opens a result window (client/).
     // Takes its own reference: a reply walked while the replay yields replaces mySequence.

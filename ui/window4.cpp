@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QRegularExpressionValidator>
 
 namespace {
 
@@ -88,8 +89,12 @@ void Window4::CreateControls() {
     auto* port = new QLineEdit(this);
     port->setObjectName(QStringLiteral("EditField2"));
     port->setGeometry(107, 79, 82, 22);
-    // Up to four digits, none required ("0" is Qt's optional digit).
-    port->setInputMask(QStringLiteral("0000"));
+    // Digits only, up to five: every port fits. A validator, not an input
+    // mask: a mask would cut a stored value to its length and fill the field
+    // with blanks that swallow typing. setText() is not validated, so a stored
+    // value is shown and written back as it is unless the user edits it.
+    port->setValidator(
+        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]{0,5}")), port));
     port->setEnabled(false);
 
     auto* ok = new QPushButton(QStringLiteral("OK"), this);
@@ -122,7 +127,7 @@ void Window4::CheckBox1_Action() {
 void Window4::PushButton1_Action() {
     PreferenceStore* store = PreferenceStore::current();
     if (!store) {
-        PreferenceStore::report(QStringLiteral("The preferences cannot be saved now."));
+        PreferenceStore::report(QStringLiteral("環境設定を保存できません"));
         return;
     }
     // Stored as typed, whether the box is checked or not.

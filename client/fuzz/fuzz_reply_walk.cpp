@@ -1,6 +1,7 @@
 // Fuzzes the road of a reply body inside the program: escaping, loading,
 // the positional walk into a new sequencer, reordering and two replays. Any
-// bytes must come through without a crash, and a replay must be repeatable.
+// bytes must come through without a crash, the program's one-buffer escaping
+// must match the engine's, and a replay must be repeatable.
 
 #include "client/reply_walk.h"
 #include "engine/hooks.h"
@@ -32,8 +33,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     (void)quiet;
 
     const std::string body(reinterpret_cast<const char*>(data), size);
-    const std::string text = morphemeResource::replaceAllTheSpecialCharactersToSymbol(body);
-    if (morphemeResource::replaceAllTheSpecialCharactersToSymbol(text) != text)
+    std::string text = client::escapeReply(body);
+    if (text != morphemeResource::replaceAllTheSpecialCharactersToSymbol(body))
+        std::abort();
+    if (client::escapeReply(text) != text)
         std::abort(); // escaping twice changes nothing
 
     pugi::xml_document doc;

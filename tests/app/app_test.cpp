@@ -7,6 +7,7 @@
 
 #include <QFile>
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -55,7 +56,9 @@ TEST_F(AppTest, PoolDumpGoesToTheFileChosenInTheSaveDialog) {
         if (auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
             user.stop();
             proposed = dialog->selectedFiles().value(0);
-            dialog->selectFile(target);
+            // Typed into the name field: selectFile() leaves that field alone
+            // whenever it has the focus.
+            dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(target);
             static_cast<QDialog*>(dialog)->accept(); // QFileDialog::accept is protected
         }
     });

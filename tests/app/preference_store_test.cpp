@@ -8,6 +8,7 @@
 #include <map>
 #include <ostream>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 // Readable failures: QString prints as its text.
@@ -57,6 +58,16 @@ TEST_F(PreferenceStoreTest, FirstRunWritesTheDefaultsAndOnlyTheThreeKeys) {
     store.prefDictionary["proxyAddress"] = " spaced ";
     ASSERT_TRUE(store.writePrefFile());
     EXPECT_EQ(fileBytes(), "needProxy: 0\nproxyAddress:  spaced \nproxyPort: 0\n");
+
+    // A name with no room for a temporary file's longer one beside it: the
+    // file is rewritten whole, in place.
+    store.prefFile = config.filePath(QString(250, u'p'));
+    QFile old(store.prefFile);
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly) && old.write(QByteArray(200, 'x')) == 200);
+    old.close();
+    ASSERT_TRUE(store.writePrefFile());
+    ASSERT_TRUE(old.open(QIODevice::ReadOnly));
+    EXPECT_EQ(old.readAll(), "needProxy: 0\nproxyAddress:  spaced \nproxyPort: 0\n");
     EXPECT_EQ(reports, 0);
 }
 
@@ -79,9 +90,13 @@ TEST_F(PreferenceStoreTest, ReadingRules) {
         EXPECT_EQ(fileBytes(), bytes) << name << ": reading must not rewrite the file";
     }
     EXPECT_EQ(reports, 0);
-    EXPECT_EQ(load("needProxy: \xff\n"),
-              (Store{{"needProxy", QString(QChar::ReplacementCharacter)}}));
-    EXPECT_EQ(reports, 1) << "invalid UTF-8 is reported";
+    // A character cut off at the end of the file is one cut off before a line end.
+    for (const QByteArray bad : {"\xff", "\xe3\x81"}) {
+        const Store beforeLineEnd = load("needProxy: " + bad + "\n");
+        EXPECT_TRUE(beforeLineEnd.at("needProxy").contains(QChar::ReplacementCharacter));
+        EXPECT_EQ(load("needProxy: " + bad), beforeLineEnd) << bad.toHex().data();
+        EXPECT_EQ(std::exchange(reports, 0), 2) << bad.toHex().data() << " is reported";
+    }
 }
 
 TEST_F(PreferenceStoreTest, UnusableFolderOrFileIsReportedAndTheStoreKeepsItsValues) {
@@ -102,7 +117,7 @@ TEST_F(PreferenceStoreTest, UnusableFolderOrFileIsReportedAndTheStoreKeepsItsVal
     PreferenceStore orphan;
     orphan.loadPreferences();
     EXPECT_EQ(orphan.prefDictionary, defaults);
-    EXPECT_GT(reports, 2);
+    EXPECT_EQ(reports, 3) << "one message for the missing folder";
 }
 
 } // namespace

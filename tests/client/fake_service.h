@@ -6,12 +6,10 @@
 
 #include <QByteArray>
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QPointer>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <deque>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -36,15 +34,8 @@ inline QByteArray httpReply(int status, const QByteArray& body) {
 
 class FakeService : public QObject {
 public:
-    // fourDigitPort: listen on a port the preferences dialog's four-digit port
-    // field can hold.
-    explicit FakeService(bool fourDigitPort = false) {
-        if (fourDigitPort) {
-            for (quint16 p = 9999; p >= 1024 && !server.isListening(); --p)
-                server.listen(QHostAddress::LocalHost, p);
-        } else {
-            server.listen(QHostAddress::LocalHost, 0);
-        }
+    FakeService() {
+        server.listen(QHostAddress::LocalHost, 0);
         QObject::connect(&server, &QTcpServer::newConnection, this, [this] { accept(); });
     }
 

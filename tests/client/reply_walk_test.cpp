@@ -1,5 +1,5 @@
-// The positional walk's building blocks: which nodes count, loading, and the
-// mapping of escaped whitespace surfaces.
+// The positional walk's building blocks: the escaping, which nodes count,
+// loading, and the mapping of escaped whitespace surfaces.
 
 #include "client/reply_walk.h"
 #include "engine/morpheme_resource.h"
@@ -9,16 +9,24 @@
 
 namespace {
 
+TEST(ReplyWalk, OneBufferEscapingMatchesTheEngines) {
+    for (const std::string body :
+         {"", "a\nb\t\r\n", "<surface> </surface><surface> </surface>", "<surface>  </surface>",
+          "<surface>\t</surface><surface>\n</surface>", "<surface> </surface", "tab EndOfLine"})
+        EXPECT_EQ(client::escapeReply(body),
+                  morphemeResource::replaceAllTheSpecialCharactersToSymbol(body))
+            << body;
+}
+
 TEST(ReplyWalk, OnlyElementsCountAsChildren) {
     // Indentation and the "EndOfLine" words the escaping leaves between
     // elements must not shift any position of the walk.
     const std::string reply = "<?xml version=\"1.0\"?>\n<r>\n  <a>\n    <c1/>\n    <c2/>\n"
                               "    <list><w><s>x</s><p>名詞</p></w>\n<w/></list>\n  </a>\n</r>\n";
+    std::string text = client::escapeReply(reply);
     pugi::xml_document doc;
-    QString failure;
-    ASSERT_TRUE(client::loadReply(
-        doc, morphemeResource::replaceAllTheSpecialCharactersToSymbol(reply), &failure))
-        << failure.toStdString();
+    client::ReplyFailure failure;
+    ASSERT_TRUE(client::loadReply(doc, text, &failure)) << failure.text.toStdString();
     const pugi::xml_node list = client::findWordList(doc, &failure);
     ASSERT_TRUE(list);
     EXPECT_STREQ(list.name(), "list");
@@ -31,11 +39,10 @@ TEST(ReplyWalk, OnlyElementsCountAsChildren) {
 // Walks an escaped reply whose word list holds `words` and replays the
 // sequencer without reordering; "!" stands for a failed walk.
 std::string walkAndReplay(const std::string& words) {
-    const std::string reply = "<r><a><c/><c/><list>" + words + "</list></a></r>";
+    std::string reply = client::escapeReply("<r><a><c/><c/><list>" + words + "</list></a></r>");
     pugi::xml_document doc;
-    QString failure;
-    if (!client::loadReply(doc, morphemeResource::replaceAllTheSpecialCharactersToSymbol(reply),
-                           &failure))
+    client::ReplyFailure failure;
+    if (!client::loadReply(doc, reply, &failure))
         return "!load";
     sequencerClass sequence;
     sequence.Constructor();

@@ -65,6 +65,7 @@ struct LoggedSocket : HttpSocket {
                 [this](const QString& u, int st, const HeaderList&, const QByteArray& b) {
                     events.push_back("page " + std::to_string(st) + " " + b.toStdString());
                     url = u;
+                    body = b;
                 });
         connect(this, &HttpSocket::Error, this,
                 [this](int code) { events.push_back("error " + std::to_string(code)); });
@@ -78,6 +79,7 @@ struct LoggedSocket : HttpSocket {
     }
     Events events;
     QString url;
+    QByteArray body;
 };
 
 } // namespace
@@ -152,6 +154,8 @@ TEST(HttpSocket, ReadsRepliesUntilTheServerCloses) {
             const bool failed = events.back() == "error 5";
             EXPECT_EQ(socket.ErrorCode(), failed ? SocketClosedEarly : 0) << name;
             EXPECT_EQ(socket.url, failed ? QString() : server.url()) << name;
+            EXPECT_TRUE(socket.body.isEmpty() || socket.body.isDetached())
+                << name << ": the socket still holds the body";
         }
     }
 }

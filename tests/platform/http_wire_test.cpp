@@ -65,24 +65,6 @@ TEST(PostAddress, SplitsServerPathHostAndPort) {
     EXPECT_EQ(splitPostAddress("http://h/x", 8000).port, 8000) << "default port";
 }
 
-TEST(PostRequest, BuildsExactBytes) {
-    const std::tuple<const char*, bool, const char*> cases[] = {
-        {"http://s/MAService/V1/parse", false,
-         "POST /MAService/V1/parse HTTP/1.0\r\nUser-Agent: U\r\nHost: s\r\nContent-type: "
-         "application/x-www-form-urlencoded\r\nContent-length: 6\r\n\r\n日本"},
-        {"http://s:81/p", true, // through a proxy: the whole address, port in Host
-         "POST http://s:81/p HTTP/1.0\r\nUser-Agent: U\r\nHost: s:81\r\nContent-type: "
-         "application/x-www-form-urlencoded\r\nContent-length: 6\r\n\r\n日本"},
-    };
-    for (const auto& [address, viaProxy, expected] : cases) {
-        HeaderList headers{{"User-Agent", "U"}, {"Host", "old"}};
-        EXPECT_EQ(str(buildPostRequest(headers, splitPostAddress(address, 80), viaProxy,
-                                       "application/x-www-form-urlencoded", "日本")),
-                  expected)
-            << address;
-    }
-}
-
 TEST(HeaderBlock, FindsTheFirstEmptyLine) {
     // name, bytes, block length (-1: not found yet), terminator length
     const std::tuple<const char*, QByteArray, qsizetype, qsizetype> cases[] = {

@@ -48,18 +48,24 @@ protected:
     std::vector<QString> reports;
 };
 
-TEST_F(Window4Test, OpenFillsTheFieldsAndChecksTheBoxOnlyForExactlyOne) {
+TEST_F(Window4Test, OpenFillsTheFieldsAndOkWritesUntouchedValuesBack) {
     store->prefDictionary["proxyAddress"] = "proxy.example";
-    for (const char* value : {"1", "0", "", "true", "1 "}) {
+    // The box is checked only for exactly "1"; a stored port, whatever it
+    // holds, comes back unchanged.
+    const std::pair<const char*, const char*> cases[] = {
+        {"1", "10080"}, {"0", "8o8o"}, {"", "123456"}, {"true", ""}, {"1 ", "0"}};
+    for (const auto& [value, port] : cases) {
         const bool on = QByteArray(value) == "1";
         store->prefDictionary["needProxy"] = value;
+        store->prefDictionary["proxyPort"] = port;
         Window4* dialog = Window4::instance();
         EXPECT_FALSE(dialog->isModal());
         EXPECT_EQ(enabled(dialog), std::vector<bool>(4, on)) << "'" << value << "'";
         EXPECT_EQ(dialog->editField1()->text(), "proxy.example");
         dialog->checkBox1()->setChecked(!on);
         EXPECT_EQ(enabled(dialog), std::vector<bool>(4, !on)) << "'" << value << "' toggled";
-        closeDialog();
+        dialog->PushButton1_Action();
+        EXPECT_TRUE(fileBytes().endsWith("proxyPort: " + QByteArray(port) + "\n")) << port;
     }
 }
 
@@ -67,11 +73,13 @@ TEST_F(Window4Test, OkStoresAsTypedWritesAndClosesOrStaysWhenTheWriteFails) {
     Window4* dialog = Window4::instance();
     dialog->checkBox1()->setChecked(true);
     dialog->editField1()->setText(" host ");
-    dialog->editField2()->clear();
-    dialog->editField2()->setFocus();
-    QTest::keyClicks(dialog->editField2(), "8a0-8012"); // up to four digits, nothing else
+    QLineEdit* port = dialog->editField2();
+    port->clear();
+    // Typing works wherever the field is clicked: digits only, up to five.
+    QTest::mouseClick(port, Qt::LeftButton, {}, QPoint(port->width() - 4, port->height() / 2));
+    QTest::keyClicks(port, "6a5-5353");
     QTest::mouseClick(dialog->pushButton1(), Qt::LeftButton);
-    EXPECT_EQ(fileBytes(), "needProxy: 1\nproxyAddress:  host \nproxyPort: 8080\n");
+    EXPECT_EQ(fileBytes(), "needProxy: 1\nproxyAddress:  host \nproxyPort: 65535\n");
     EXPECT_EQ(Window4::openInstance(), nullptr) << "OK closes the dialog";
     closeDialog();
 
@@ -80,7 +88,9 @@ TEST_F(Window4Test, OkStoresAsTypedWritesAndClosesOrStaysWhenTheWriteFails) {
     dialog->editField1()->setText("kept"); // stored even with the box unchecked
     ASSERT_TRUE(QFile::remove(store->prefFile) && QDir().mkdir(store->prefFile));
     QTest::mouseClick(dialog->pushButton1(), Qt::LeftButton);
-    EXPECT_EQ(reports.size(), 1u) << "a folder in the file's place cannot be replaced";
+    ASSERT_EQ(reports.size(), 1u) << "a folder in the file's place cannot be replaced";
+    EXPECT_TRUE(reports[0].startsWith("環境設定ファイルを保存できません"))
+        << reports[0].toStdString();
     EXPECT_EQ(Window4::openInstance(), dialog) << "nothing typed is lost";
     EXPECT_EQ(store->pref("needProxy"), "0");
     EXPECT_EQ(store->pref("proxyAddress"), "kept");
