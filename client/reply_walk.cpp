@@ -14,46 +14,7 @@ bool isElement(pugi::xml_node n) {
     return n.type() == pugi::node_element;
 }
 
-constexpr std::string_view kBlankSurface = "<surface> </surface>";
-constexpr std::string_view kSpaceSurface = "<surface>space</surface>";
-
 } // namespace
-
-std::string escapeReply(std::string_view body) {
-    // One rule per position, applied left to right, gives what the three
-    // whole-text passes give: the words put in for line ends and tabs hold
-    // none of the characters of a blank surface, so they neither make nor
-    // break one, and two blank surfaces cannot overlap.
-    const auto escapeAt = [body](std::size_t i, std::size_t* consumed) -> std::string_view {
-        *consumed = 1;
-        if (body.compare(i, engine::kLineEnd.size(), engine::kLineEnd) == 0) {
-            *consumed = engine::kLineEnd.size();
-            return "EndOfLine";
-        }
-        if (body[i] == '\t')
-            return "tab";
-        if (body.compare(i, kBlankSurface.size(), kBlankSurface) == 0) {
-            *consumed = kBlankSurface.size();
-            return kSpaceSurface;
-        }
-        return {};
-    };
-    std::size_t size = 0;
-    for (std::size_t i = 0, n = 0; i < body.size(); i += n) {
-        const std::string_view word = escapeAt(i, &n);
-        size += word.empty() ? n : word.size();
-    }
-    std::string escaped;
-    escaped.reserve(size);
-    for (std::size_t i = 0, n = 0; i < body.size(); i += n) {
-        const std::string_view word = escapeAt(i, &n);
-        if (word.empty())
-            escaped.append(body.substr(i, n));
-        else
-            escaped.append(word);
-    }
-    return escaped;
-}
 
 pugi::xml_node elementChild(pugi::xml_node node, int index) {
     if (index < 0)

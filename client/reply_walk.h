@@ -23,11 +23,6 @@ struct ReplyFailure {
     QString detail;
 };
 
-// The reply body escaped as morphemeResource::replaceAllTheSpecialCharactersToSymbol
-// escapes it, written into one buffer of the final size: a large reply is
-// not copied once per rule.
-std::string escapeReply(std::string_view body);
-
 // The element child at index (0-based), or an empty node.
 pugi::xml_node elementChild(pugi::xml_node node, int index);
 // The number of element children.

@@ -2,6 +2,7 @@
 
 #include "client/parse_thread.h"
 #include "client/reply_walk.h"
+#include "engine/morpheme_resource.h"
 #include "ui/window1.h"
 
 #include <QApplication>
@@ -43,7 +44,8 @@ void Window1::parseNow(QByteArray content, const QString& sentText, client::Repl
     // The bytes are taken as UTF-8 whatever the reply declares; nothing is
     // converted. The body is let go as soon as it is escaped, so a large
     // reply is held only once on its way to the XML loader.
-    std::string text = client::escapeReply(std::string_view(content.constData(), content.size()));
+    std::string text = morphemeResource::replaceAllTheSpecialCharactersToSymbol(
+        std::string_view(content.constData(), content.size()));
     content = QByteArray();
     // The walk and the replay yield; the window may be gone when they return.
     const QPointer<Window1> self(this);

@@ -1,4 +1,4 @@
-// The positional walk's building blocks: the escaping, which nodes count,
+// The positional walk's building blocks: which nodes count,
 // loading, and the mapping of escaped whitespace surfaces.
 
 #include "client/reply_walk.h"
@@ -9,21 +9,12 @@
 
 namespace {
 
-TEST(ReplyWalk, OneBufferEscapingMatchesTheEngines) {
-    for (const std::string body :
-         {"", "a\nb\t\r\n", "<surface> </surface><surface> </surface>", "<surface>  </surface>",
-          "<surface>\t</surface><surface>\n</surface>", "<surface> </surface", "tab EndOfLine"})
-        EXPECT_EQ(client::escapeReply(body),
-                  morphemeResource::replaceAllTheSpecialCharactersToSymbol(body))
-            << body;
-}
-
 TEST(ReplyWalk, OnlyElementsCountAsChildren) {
     // Indentation and the "EndOfLine" words the escaping leaves between
     // elements must not shift any position of the walk.
     const std::string reply = "<?xml version=\"1.0\"?>\n<r>\n  <a>\n    <c1/>\n    <c2/>\n"
                               "    <list><w><s>x</s><p>名詞</p></w>\n<w/></list>\n  </a>\n</r>\n";
-    std::string text = client::escapeReply(reply);
+    std::string text = morphemeResource::replaceAllTheSpecialCharactersToSymbol(reply);
     pugi::xml_document doc;
     client::ReplyFailure failure;
     ASSERT_TRUE(client::loadReply(doc, text, &failure)) << failure.text.toStdString();
@@ -39,7 +30,8 @@ TEST(ReplyWalk, OnlyElementsCountAsChildren) {
 // Walks an escaped reply whose word list holds `words` and replays the
 // sequencer without reordering; "!" stands for a failed walk.
 std::string walkAndReplay(const std::string& words) {
-    std::string reply = client::escapeReply("<r><a><c/><c/><list>" + words + "</list></a></r>");
+    std::string reply = morphemeResource::replaceAllTheSpecialCharactersToSymbol(
+        "<r><a><c/><c/><list>" + words + "</list></a></r>");
     pugi::xml_document doc;
     client::ReplyFailure failure;
     if (!client::loadReply(doc, reply, &failure))

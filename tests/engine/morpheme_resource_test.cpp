@@ -11,6 +11,8 @@ TEST(morphemeResource, EscapesLineEndsTabsAndSingleSpaceSurfaces) {
         {"<surface>\t</surface>", "<surface>tab</surface>"},
         {"<surface>\n</surface>", "<surface>EndOfLine</surface>"},
         {"<surface>  </surface>", "<surface>  </surface>"},
+        {"<surface> </surface><surface> </surface>", "<surface>space</surface><surface>space</surface>"},
+        {"<surface> </surface", "<surface> </surface"},
         {"<surface> \t</surface>", "<surface> tab</surface>"},
         {"<surface a=\"1\"> </surface>", "<surface a=\"1\"> </surface>"},
         {"<a/>\n  <b/>", "<a/>EndOfLine  <b/>"},
