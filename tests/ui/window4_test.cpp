@@ -1,33 +1,28 @@
-#include "app/preference_store.h"
+#include "tests/support/temporary_config.h"
 #include "ui/window4.h"
 
 #include <QCheckBox>
 #include <QDir>
-#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QTest>
-#include <gtest/gtest.h>
 
 #include <memory>
 #include <vector>
 
 namespace {
 
-class Window4Test : public ::testing::Test {
+class Window4Test : public testing_support::TemporaryConfig {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(config.isValid());
-        qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
-        PreferenceStore::setReporter([this](const QString& text) { reports.push_back(text); });
+        TemporaryConfig::SetUp();
         store = std::make_unique<PreferenceStore>();
         store->loadPreferences();
     }
     void TearDown() override {
         closeDialog();
-        PreferenceStore::setReporter({});
+        TemporaryConfig::TearDown();
     }
     static void closeDialog() {
         if (Window4* dialog = Window4::openInstance())
@@ -39,13 +34,7 @@ protected:
         return {d->staticText1()->isEnabled(), d->editField1()->isEnabled(),
                 d->staticText2()->isEnabled(), d->editField2()->isEnabled()};
     }
-    QByteArray fileBytes() const {
-        QFile file(store->prefFile);
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-    }
-    QTemporaryDir config;
     std::unique_ptr<PreferenceStore> store;
-    std::vector<QString> reports;
 };
 
 TEST_F(Window4Test, OpenFillsTheFieldsAndOkWritesUntouchedValuesBack) {
@@ -59,6 +48,7 @@ TEST_F(Window4Test, OpenFillsTheFieldsAndOkWritesUntouchedValuesBack) {
         store->prefDictionary["needProxy"] = value;
         store->prefDictionary["proxyPort"] = port;
         Window4* dialog = Window4::instance();
+        EXPECT_EQ(dialog->windowTitle(), "Untitled");
         EXPECT_FALSE(dialog->isModal());
         EXPECT_EQ(enabled(dialog), std::vector<bool>(4, on)) << "'" << value << "'";
         EXPECT_EQ(dialog->editField1()->text(), "proxy.example");
