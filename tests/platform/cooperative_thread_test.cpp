@@ -1,13 +1,10 @@
-// Cooperative threads on the Qt event loop, run offscreen. Not in the sanitizer run:
-// AddressSanitizer cannot follow fcontext stack switches and reports false errors.
+// Cooperative threads on the Qt event loop, run offscreen.
 
 #include "platform/cooperative_thread.h"
+#include "tests/support/event_loop.h"
 
 #include <QAbstractButton>
-#include <QApplication>
-#include <QDeadlineTimer>
 #include <QDialog>
-#include <QMessageBox>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -18,6 +15,8 @@
 #include <vector>
 
 using namespace platform;
+using testing_support::shownMessageBox;
+using testing_support::waitUntil;
 
 namespace {
 
@@ -36,22 +35,6 @@ void start(
     t->onDestroy = std::move(onDestroy);
     t->setPriority(2);
     t->Run(); // the scheduler keeps it alive
-}
-
-// Runs the event loop until `done` holds; false after five seconds.
-bool waitUntil(const std::function<bool()>& done) {
-    QDeadlineTimer deadline(5000);
-    while (!done() && !deadline.hasExpired())
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    return done();
-}
-
-QMessageBox* findMessageBox(const QString& text) {
-    for (QWidget* w : QApplication::topLevelWidgets())
-        if (auto* box = qobject_cast<QMessageBox*>(w);
-            box && box->isVisible() && box->text().contains(text))
-            return box;
-    return nullptr;
 }
 
 class CooperativeThreadTest : public ::testing::Test {
@@ -100,15 +83,15 @@ TEST_F(CooperativeThreadTest, WaitingForADialogBlocksOnlyThatWorker) {
         boxDone = true;
     });
     start([&] { dialogResult = runDialog(*shown); });
-    ASSERT_TRUE(waitUntil([&] { return findMessageBox("wait") && shown->isVisible(); }));
+    ASSERT_TRUE(waitUntil([&] { return shownMessageBox("wait") && shown->isVisible(); }));
     start([&] { otherDone = true; });
     QTimer::singleShot(10, [&] { timerFired = true; });
     EXPECT_TRUE(waitUntil([&] { return otherDone && timerFired; }));
     EXPECT_FALSE(boxDone) << "the worker must wait for its box";
     EXPECT_EQ(dialogResult, -1) << "the worker must wait for its dialog";
-    findMessageBox("wait")->button(QMessageBox::Ok)->click();
+    shownMessageBox("wait")->button(QMessageBox::Ok)->click();
     EXPECT_TRUE(waitUntil([&] { return boxDone; }));
-    EXPECT_EQ(findMessageBox("wait"), nullptr);
+    EXPECT_EQ(shownMessageBox("wait"), nullptr);
     dialog.reset(); // a destroyed dialog counts as rejected, not as a wait forever
     EXPECT_TRUE(waitUntil([&] { return dialogResult == QDialog::Rejected; })) << dialogResult;
 }
@@ -125,7 +108,7 @@ TEST_F(CooperativeThreadTest, AnExceptionIsReportedAndTheProgramLivesOn) {
         start([&] { nextRan = true; });
         EXPECT_TRUE(waitUntil([&] { return nextRan && !log.empty(); })) << reported;
         EXPECT_EQ(log, Log{"ok"}) << reported << ": the destructor runs on the event loop";
-        EXPECT_TRUE(waitUntil([&] { return findMessageBox(reported) != nullptr; })) << reported;
+        EXPECT_TRUE(waitUntil([&] { return shownMessageBox(reported) != nullptr; })) << reported;
     }
 }
 
@@ -156,12 +139,12 @@ TEST_F(CooperativeThreadTest, ShutdownUnwindsSuspendedWorkers) {
             log.push_back("waiter answered");
         },
         [&] { log.push_back("waiter destroyed"); });
-    ASSERT_TRUE(waitUntil([&] { return yielding && findMessageBox("unanswered"); }));
+    ASSERT_TRUE(waitUntil([&] { return yielding && shownMessageBox("unanswered"); }));
 
     shutdownCooperativeThreads();
     EXPECT_EQ(log,
               (Log{"yielder unwound", "waiter unwound", "yielder destroyed", "waiter destroyed"}));
-    EXPECT_EQ(findMessageBox("unanswered"), nullptr) << "the box must go with its worker";
+    EXPECT_EQ(shownMessageBox("unanswered"), nullptr) << "the box must go with its worker";
     bool ran = false;
     start([&] { ran = true; });
     EXPECT_TRUE(waitUntil([&] { return ran; })) << "workers must start again after a shutdown";

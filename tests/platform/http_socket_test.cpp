@@ -1,61 +1,20 @@
 #include "platform/http_socket.h"
+#include "tests/support/loopback_server.h"
 
-#include <QHostAddress>
-#include <QPointer>
-#include <QTcpServer>
-#include <QTest>
+#include <QUrl>
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <string>
 #include <tuple>
 #include <vector>
 
 using namespace platform;
+using testing_support::LoopbackServer;
 using Events = std::vector<std::string>;
 
 namespace {
 
-constexpr int kWaitMs = 5000;
-
-// A server on 127.0.0.1 that keeps every connection and the bytes it received.
-struct TestServer {
-    TestServer() {
-        EXPECT_TRUE(server.listen(QHostAddress::LocalHost, 0));
-        QObject::connect(&server, &QTcpServer::newConnection, &server, [this] {
-            while (QTcpSocket* s = server.nextPendingConnection()) {
-                QObject::connect(s, &QTcpSocket::readyRead, s,
-                                 [this, s, i = received.size()] { received[i] += s->readAll(); });
-                connections.emplace_back(s);
-                received.emplace_back();
-            }
-        });
-    }
-    quint16 port() const { return server.serverPort(); }
-    QString url(const char* path = "/p") const {
-        return QStringLiteral("http://127.0.0.1:%1%2").arg(port()).arg(QLatin1String(path));
-    }
-    bool waitReceived(std::size_t i, qsizetype size) {
-        return QTest::qWaitFor([&] { return received.size() > i && received[i].size() >= size; },
-                               kWaitMs);
-    }
-    // Sends bytes on connection i, all at once or one byte at a time, then closes it.
-    void reply(std::size_t i, const QByteArray& bytes, bool byteByByte = false) {
-        QTcpSocket* s = connections.at(i);
-        for (qsizetype at = 0, step = byteByByte ? 1 : bytes.size(); at < bytes.size();
-             at += step) {
-            s->write(bytes.mid(at, step));
-            s->flush();
-            QTest::qWait(byteByByte ? 1 : 0);
-        }
-        s->disconnectFromHost();
-    }
-    QTcpServer server;
-    std::vector<QPointer<QTcpSocket>> connections;
-    std::vector<QByteArray> received;
-};
-
-// A socket that logs its events in order, as text, and the address the last page came from.
+// A socket that logs its events in order, as text, and the address and body of the last page.
 struct LoggedSocket : HttpSocket {
     LoggedSocket() {
         connect(this, &HttpSocket::HeadersReceived, this, [this](const HeaderList& h, int st) {
@@ -73,7 +32,7 @@ struct LoggedSocket : HttpSocket {
     // Waits for the reply's end, then a little longer: nothing may follow it.
     bool waitEnd() {
         const bool ended = QTest::qWaitFor(
-            [&] { return !events.empty() && events.back().rfind("headers", 0) != 0; }, kWaitMs);
+            [&] { return !events.empty() && events.back().rfind("headers", 0) != 0; }, 5000);
         QTest::qWait(20);
         return ended;
     }
@@ -82,24 +41,24 @@ struct LoggedSocket : HttpSocket {
     QByteArray body;
 };
 
-} // namespace
-
 TEST(HttpSocket, WritesTheRequestExactly) {
-    // "%1" stands for the test server's port; without a port the address takes the default one.
+    // "%1" stands for the test server's port, which is also the socket's default port.
     const struct {
-        const char *address, *proxy, *connectTo, *target, *host;
+        const char *address, *proxy;
+        bool proxyPortSet; // else 0, which means the default port
+        const char *target, *host;
     } cases[] = {
-        {"http://127.0.0.1:%1/p", "", "127.0.0.1", "/p", "127.0.0.1:%1"},
-        {"http://localhost/p", "", "localhost", "/p", "localhost"},
-        {"http://service.invalid:81/p", "127.0.0.1", "127.0.0.1", "http://service.invalid:81/p",
+        {"http://127.0.0.1:%1/p", "", false, "/p", "127.0.0.1:%1"},
+        {"http://localhost/p", "", false, "/p", "localhost"},
+        {"http://service.invalid:81/p", "127.0.0.1", true, "http://service.invalid:81/p",
          "service.invalid:81"},
+        {"http://service.invalid/p", "127.0.0.1", false, "http://service.invalid/p",
+         "service.invalid"},
     };
     for (const auto& c : cases) {
-        TestServer server;
+        LoopbackServer server;
         const auto withPort = [&](const char* s) {
-            return QString::fromLatin1(s)
-                .replace("%1", QString::number(server.port()))
-                .toStdString();
+            return QString::fromLatin1(s).replace("%1", QString::number(server.port()));
         };
         HttpSocket socket;
         socket.ClearRequestHeaders();
@@ -107,22 +66,21 @@ TEST(HttpSocket, WritesTheRequestExactly) {
         FormData form;
         form.set("sentence", "50% (half) 日本");
         socket.SetFormData(&form);
+        socket.defaultPort = server.port();
         socket.httpProxyAddress = QString::fromLatin1(c.proxy);
-        if (*c.proxy)
-            socket.httpProxyPort = server.port();
-        else if (!std::strstr(c.address, "%1"))
-            socket.defaultPort = server.port();
-        socket.Post(QString::fromStdString(withPort(c.address)));
-        EXPECT_EQ(socket.Address.toStdString(), c.connectTo) << c.address;
+        socket.httpProxyPort = c.proxyPortSet ? server.port() : 0;
+        socket.Post(withPort(c.address));
+        EXPECT_EQ(socket.Address, *c.proxy ? "127.0.0.1" : QUrl(withPort(c.address)).host())
+            << c.address;
         EXPECT_EQ(socket.Port, server.port()) << c.address;
 
-        const std::string expected =
-            std::string("POST ") + c.target +
-            " HTTP/1.0\r\nUser-Agent: U\r\nHost: " + withPort(c.host) +
+        const QByteArray expected =
+            "POST " + QByteArray(c.target) +
+            " HTTP/1.0\r\nUser-Agent: U\r\nHost: " + withPort(c.host).toUtf8() +
             "\r\nContent-type: application/x-www-form-urlencoded\r\nContent-length: 32\r\n\r\n"
             "sentence=50%25+%28half%29+日本";
-        ASSERT_TRUE(server.waitReceived(0, qsizetype(expected.size()))) << c.address;
-        EXPECT_EQ(server.received[0].toStdString(), expected) << c.address;
+        ASSERT_TRUE(server.waitReceived(0, expected.size())) << c.address;
+        EXPECT_EQ(server.received[0].toStdString(), expected.toStdString()) << c.address;
     }
 }
 
@@ -144,7 +102,7 @@ TEST(HttpSocket, ReadsRepliesUntilTheServerCloses) {
     for (const bool byteByByte : {false, true}) {
         for (const auto& [what, reply, events] : cases) {
             const std::string name = std::string(what) + (byteByByte ? ", byte by byte" : "");
-            TestServer server;
+            LoopbackServer server;
             LoggedSocket socket;
             socket.Post(server.url());
             ASSERT_TRUE(server.waitReceived(0, 1)) << name;
@@ -172,9 +130,11 @@ TEST(HttpSocket, ReportsConnectionsThatCannotBeMade) {
         {QStringLiteral("http://127.0.0.1:70000/p"), SocketBadAddress},
         {QStringLiteral("http:///p"), SocketBadAddress},
     };
+    LoggedSocket socket;
     for (const auto& [address, code] : cases) {
-        LoggedSocket socket;
+        socket.events.clear();
         socket.Post(address);
+        EXPECT_EQ(socket.ErrorCode(), 0) << address.toStdString() << ": Post resets the code";
         EXPECT_TRUE(socket.events.empty()) << address.toStdString() << ": raised inside Post";
         ASSERT_TRUE(socket.waitEnd()) << address.toStdString();
         EXPECT_EQ(socket.events, Events{"error " + std::to_string(code)}) << address.toStdString();
@@ -183,7 +143,7 @@ TEST(HttpSocket, ReportsConnectionsThatCannotBeMade) {
 }
 
 TEST(HttpSocket, LaterPostCutsOffTheEarlierConnection) {
-    TestServer server;
+    LoopbackServer server;
     LoggedSocket socket;
     socket.Post(server.url("/first"));
     ASSERT_TRUE(server.waitReceived(0, 1));
@@ -198,3 +158,5 @@ TEST(HttpSocket, LaterPostCutsOffTheEarlierConnection) {
     EXPECT_EQ(socket.url, server.url("/second"));
     EXPECT_EQ(socket.ErrorCode(), 0);
 }
+
+} // namespace

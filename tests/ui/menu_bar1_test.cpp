@@ -1,7 +1,11 @@
 #include "ui/menu_bar1.h"
+#include "ui/window1.h"
+#include "ui/window2.h"
 
 #include <QApplication>
 #include <QMenu>
+#include <QPlainTextEdit>
+#include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
 #include <string>
@@ -55,8 +59,10 @@ TEST(MenuBar1, HoldsTheDesignedMenusAndItemsInOrder) {
 }
 
 TEST(MenuBar1, OneInstanceUntilReleasedNeverDangling) {
-    EXPECT_EQ(MenuBar1::instance(), MenuBar1::instance());
+    QPointer<MenuBar1> first = MenuBar1::instance();
+    EXPECT_EQ(MenuBar1::instance(), first);
     MenuBar1::release();
+    EXPECT_TRUE(first.isNull());
     ASSERT_NE(MenuBar1::instance(), nullptr);
     EXPECT_NE(MenuBar1::instance()->lookup("EditSelectAll"), nullptr);
 }
@@ -82,6 +88,31 @@ TEST(MenuBar1, HandlersMatchNamesRegardlessOfCaseFrontmostWindowFirst) {
     EXPECT_FALSE(MenuBar1::dispatch("EditCopy", &window));
     EXPECT_FALSE(MenuBar1::dispatch("EditCut", nullptr)) << "a destroyed window's handler";
     EXPECT_EQ(calls, (std::vector<std::string>{"window", "application"}));
+}
+
+TEST(MenuBar1, EditCommandsAndShortcutsServeEveryWindow) {
+    Window1::instance(); // the window that shows the bar
+    QPointer<Window2> result = Window2::open();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(result));
+    QPlainTextEdit* field = result->editField1();
+    field->setFocus();
+    field->setPlainText("abc");
+    const std::pair<const char*, const char*> steps[] = {{"EditCopy", "abc"},
+                                                         {"EditCut", ""},
+                                                         {"EditPaste", "abc"},
+                                                         {"EditClear", ""},
+                                                         {"EditUndo", "abc"}};
+    for (const auto& [item, text] : steps) {
+        field->selectAll();
+        MenuBar1::instance()->lookup(item)->trigger();
+        EXPECT_EQ(field->toPlainText(), text) << item;
+    }
+    static int chosen = 0; // the handler outlives the test
+    MenuBar1::addMenuHandler(qApp, "prefItem", [] { return ++chosen < 0; });
+    QTest::keyClick(field, Qt::Key_Comma, Qt::ControlModifier);
+    EXPECT_EQ(chosen, 1) << "Ctrl+, in a result window";
+    delete result.data();
+    delete Window1::openInstance();
 }
 
 TEST(MenuBar1, QuitEndsTheEventLoopWithZero) {
