@@ -133,58 +133,57 @@ TEST_F(Window1Client, ReplyOpensResultWindowAndUnchangedTextIsReplayedWithoutReq
     EXPECT_EQ(shownTexts(), Texts(2, kFixedText));
 }
 
-TEST_F(Window1Client, FailuresShowInRedInTheNarrowStatusLineAndOpenNoWindow) {
-    const QString input = QStringLiteral("入力");
+TEST_F(Window1Client, FailuresAndRefusedInputsAreReportedAndOpenNoWindow) {
+    const QString input = QStringLiteral("入力"), kana(10666, QChar(u'あ')); // 31,998 bytes
+    const QString appended = QStringLiteral("\n何らかの理由でサービスを利用できません。");
     const struct {
         const char* name;
-        QByteArray raw;
+        QString input;
+        QByteArray raw;  // the scripted reply; none when nothing is sent
+        const char* box; // a message box shown first, or nullptr
         const char* status;
-        int code; // myErrorCode afterwards; only a header block sets it
         QString inputAfter;
+        std::size_t requests; // sent since the test began
     } cases[] = {
-        {"status 404", httpReply(404, "<html/>"), "Status: 404", 404,
-         input + QStringLiteral("\n何らかの理由でサービスを利用できません。")},
-        {"closed at once", "", "Error: 5", 200, input},
-        {"closed within the head", "HTTP/1.0 200 OK\r\nContent-Ty", "Error: 5", 200, input},
-        {"cut-off XML", httpReply(200, "<a><b>"), "Error: 応答を読めません", 200, input},
-        {"no word list", httpReply(200, "<a><b/></a>"), "Error: 語の一覧がありません", 200, input},
+        {"status 404", input, httpReply(404, "<html/>"), nullptr, "Status: 404", input + appended,
+         1},
+        {"closed within the head", input, "HTTP/1.0 200 OK\r\nContent-Ty", nullptr, "Error: 5",
+         input, 2},
+        {"cut-off XML", input, httpReply(200, "<a><b>"), nullptr, "Error: 応答を読めません", input,
+         3},
+        {"no word list", input, httpReply(200, "<a><b/></a>"), nullptr,
+         "Error: 語の一覧がありません", input, 4},
+        {"empty input", QString(), "", nullptr, "0文字", QString(), 4},
+        {"32,001 bytes", kana + QChar(u'あ'), "", "ちょっと文章長過ぎ", "10667文字",
+         kana + QChar(u'あ'), 4},
+        {"32,000 bytes are sent", kana + "ab", httpReply(500, ""), nullptr, "Status: 500",
+         kana + "ab" + appended, 5},
     };
     for (const auto& c : cases) {
         window->myErrorCode = 200; // a failure judged by an earlier 200 would pass for good
-        service.script(c.raw);
-        window->editField1()->setPlainText(input);
+        if (!c.raw.isEmpty())
+            service.script(c.raw);
+        window->editField1()->setPlainText(c.input);
         window->PushButton1_Action();
-        EXPECT_TRUE(waitIdle(c.status)) << c.name << ": " << status().toStdString();
-        EXPECT_EQ(statusColor(), QColor(255, 0, 0)) << c.name;
-        const QLabel* line = window->staticText1();
-        EXPECT_LE(line->fontMetrics().horizontalAdvance(status()), line->width()) << c.name;
-        EXPECT_EQ(window->myErrorCode, c.code) << c.name;
-        EXPECT_EQ(window->editField1()->toPlainText(), c.inputAfter) << c.name;
-        EXPECT_TRUE(window->hasChanged) << c.name;
-        EXPECT_TRUE(resultWindows().empty()) << c.name;
-    }
-}
-
-TEST_F(Window1Client, InputIsMeasuredInBytesBeforeItIsSent) {
-    const QString kana(10666, QChar(u'あ')); // 31,998 bytes
-    // The input, whether it is refused, the requests sent so far, the status line.
-    const std::tuple<QString, bool, std::size_t, const char*> cases[] = {
-        {QString(), false, 0, "0文字"},
-        {kana + QChar(u'あ'), true, 0, "10667文字"},
-        {kana + QStringLiteral("ab"), false, 1, "Status: 500"}, // exactly 32,000 bytes
-    };
-    for (const auto& [text, refused, requests, shown] : cases) {
-        service.script(httpReply(500, ""));
-        window->editField1()->setPlainText(text);
-        window->PushButton1_Action();
-        if (refused) {
+        if (c.box) {
             QMessageBox* box = waitForMessageBox();
-            ASSERT_NE(box, nullptr) << shown;
-            EXPECT_EQ(box->text(), QStringLiteral("ちょっと文章長過ぎ"));
+            ASSERT_NE(box, nullptr) << c.name;
+            EXPECT_EQ(box->text(), QString::fromUtf8(c.box)) << c.name;
             box->accept();
         }
-        EXPECT_TRUE(waitIdle(shown)) << shown << ": " << status().toStdString();
-        EXPECT_EQ(service.received.size(), requests) << shown;
+        EXPECT_TRUE(waitIdle(c.status)) << c.name << ": " << status().toStdString();
+        const bool failed = QByteArray(c.status).contains(':');
+        EXPECT_EQ(statusColor(), failed ? QColor(255, 0, 0) : QColor(0, 0, 0)) << c.name;
+        const QLabel* line = window->staticText1();
+        EXPECT_LE(line->fontMetrics().horizontalAdvance(status()), line->width()) << c.name;
+        EXPECT_EQ(window->myErrorCode, QByteArray(c.status).startsWith("Status: ")
+                                           ? QByteArray(c.status).mid(8).toInt()
+                                           : 200)
+            << c.name << ": only a header block sets it";
+        EXPECT_EQ(window->editField1()->toPlainText(), c.inputAfter) << c.name;
+        EXPECT_EQ(window->hasChanged, !c.input.isEmpty()) << c.name;
+        EXPECT_EQ(service.received.size(), c.requests) << c.name;
+        EXPECT_TRUE(resultWindows().empty()) << c.name;
     }
 }
 

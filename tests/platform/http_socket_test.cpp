@@ -23,8 +23,7 @@ struct LoggedSocket : HttpSocket {
         connect(this, &HttpSocket::PageReceived, this,
                 [this](const QString& u, int st, const HeaderList&, const QByteArray& b) {
                     events.push_back("page " + std::to_string(st) + " " + b.toStdString());
-                    url = u;
-                    body = b;
+                    std::tie(url, body) = std::tie(u, b);
                 });
         connect(this, &HttpSocket::Error, this,
                 [this](int code) { events.push_back("error " + std::to_string(code)); });

@@ -2,14 +2,11 @@
 
 #include <gtest/gtest.h>
 
-#include <string>
 #include <tuple>
 
 using namespace platform;
 
 namespace {
-const auto str = [](const QByteArray& bytes) { return bytes.toStdString(); };
-} // namespace
 
 TEST(FormData, EscapesTextAndJoinsPairsInOrder) {
     const std::pair<QByteArray, QByteArray> cases[] = {
@@ -23,14 +20,13 @@ TEST(FormData, EscapesTextAndJoinsPairsInOrder) {
         {"%25", "%2525"},
     };
     for (const auto& [text, wire] : cases)
-        EXPECT_EQ(str(escapeFormText(text)), str(wire)) << str(text);
-
+        EXPECT_EQ(escapeFormText(text).toStdString(), wire.toStdString()) << text.data();
     FormData form;
-    EXPECT_EQ(str(encodeForm(form)), "") << "an empty form gives an empty body";
+    EXPECT_EQ(encodeForm(form), "") << "an empty form gives an empty body";
     form.set("appid", "x");
     form.set("sentence", "a=b&c");
     form.set("appid", "y y"); // keeps its place
-    EXPECT_EQ(str(encodeForm(form)), "appid=y+y&sentence=a%3Db%26c");
+    EXPECT_EQ(encodeForm(form), "appid=y+y&sentence=a%3Db%26c");
 }
 
 TEST(HeaderList, SetReplacesEveryEarlierValueAndEmptyRemoves) {
@@ -43,7 +39,7 @@ TEST(HeaderList, SetReplacesEveryEarlierValueAndEmptyRemoves) {
 }
 
 TEST(PostAddress, SplitsServerPathHostAndPort) {
-    // address, server, path, host, port
+    // address, server, path, host, port; the default port is 80
     const std::tuple<const char*, const char*, const char*, const char*, int> cases[] = {
         {"http://localhost/MAService/V1/parse", "localhost", "/MAService/V1/parse", "localhost",
          80},
@@ -57,65 +53,61 @@ TEST(PostAddress, SplitsServerPathHostAndPort) {
     };
     for (const auto& [address, server, path, host, port] : cases) {
         const PostAddress where = splitPostAddress(QString::fromUtf8(address), 80);
-        EXPECT_EQ(where.server.toStdString(), server) << address;
-        EXPECT_EQ(where.path.toStdString(), path) << address;
-        EXPECT_EQ(where.host.toStdString(), host) << address;
+        EXPECT_EQ(where.server, server) << address;
+        EXPECT_EQ(where.path, path) << address;
+        EXPECT_EQ(where.host, host) << address;
         EXPECT_EQ(where.port, port) << address;
     }
     EXPECT_EQ(splitPostAddress("http://h/x", 8000).port, 8000) << "default port";
 }
 
 TEST(HeaderBlock, FindsTheFirstEmptyLine) {
-    // name, bytes, block length (-1: not found yet), terminator length
-    const std::tuple<const char*, QByteArray, qsizetype, qsizetype> cases[] = {
-        {"CR LF", "HTTP/1.0 200 OK\r\nA: b\r\n\r\nbody", 21, 4},
-        {"LF only", "HTTP/1.0 200 OK\nA: b\n\nbody", 20, 2},
-        {"CR only", "HTTP/1.0 200 OK\rA: b\r\rbody", 20, 2},
-        {"CR LF lines ending in LF LF", "HTTP/1.0 200 OK\r\nA: b\n\nbody", 21, 2},
-        {"LF head, CR LF blank line in the body", "H 200\nA: b\n\nx\r\n\r\ny", 10, 2},
-        {"incomplete", "HTTP/1.0 200 OK\r\nA: b\r\n\r", -1, 0},
+    // bytes, block length (-1: not found yet), terminator length
+    const std::tuple<QByteArray, qsizetype, qsizetype> cases[] = {
+        {"HTTP/1.0 200 OK\r\nA: b\r\n\r\nbody", 21, 4},
+        {"HTTP/1.0 200 OK\nA: b\n\nbody", 20, 2},
+        {"HTTP/1.0 200 OK\rA: b\r\rbody", 20, 2},
+        {"HTTP/1.0 200 OK\r\nA: b\n\nbody", 21, 2}, // CR LF lines ending in LF LF
+        {"H 200\nA: b\n\nx\r\n\r\ny", 10, 2},       // a CR LF blank line later, in the body
+        {"HTTP/1.0 200 OK\r\nA: b\r\n\r", -1, 0},   // incomplete
     };
-    for (const auto& [name, bytes, block, terminator] : cases) {
+    for (const auto& [bytes, block, terminator] : cases) {
         const auto end = findHeaderEnd(bytes);
-        EXPECT_EQ(end ? end->blockLength : -1, block) << name;
-        EXPECT_EQ(end ? end->terminatorLength : 0, terminator) << name;
+        EXPECT_EQ(end ? end->blockLength : -1, block) << bytes.data();
+        EXPECT_EQ(end ? end->terminatorLength : 0, terminator) << bytes.data();
     }
     // A resumed search still sees an empty line that straddles the resume point.
     EXPECT_EQ(findHeaderEnd("H 200\r\n\r\n", 5)->blockLength, 5);
 }
 
 TEST(HeaderBlock, ParsesStatusAndHeaders) {
-    struct Case {
-        const char* name;
-        QByteArray block;
-        int status;
-        HeaderList headers;
-        qint64 expectedLength = 0;
+    // block, status, headers, Content-length
+    const std::tuple<QByteArray, int, HeaderList, qint64> cases[] = {
+        {"HTTP/1.0 200 OK\r\nContent-Type: a/b\r\nX:1",
+         200,
+         {{"Content-Type", "a/b"}, {"X", "1"}},
+         0},
+        {"HTTP/1.1 404 Not Found\nServer: s", 404, {{"Server", "s"}}, 0},
+        {"HTTP/1.0 500 E\rA: b", 500, {{"A", "b"}}, 0},
+        {"HTTP/1.0  200 OK\r\nA: b", 0, {{"A", "b"}}, 0}, // two spaces before the code
+        {"HTTP/1.0 OK 200", 0, {}, 0},
+        {"HTTP/1.0 99999999999999", 2147483647, {}, 0}, // clamped
+        {"H 200\r\nA: one\r\n two\r\n\tthree\r\nB: c",
+         200,
+         {{"A", "one two three"}, {"B", "c"}},
+         0}, // continuation lines
+        {"H 200\r\njunk\r\nLocation:  http://x/\nA: 1",
+         200,
+         {{"Location", "http://x/\nA: 1"}},
+         0}, // lines without a colon skipped; the CR LF block's LF is no line end
+        {"H 200\r\ncontent-length: 12", 200, {{"content-length", "12"}}, 12},
     };
-    const Case cases[] = {
-        {"CR LF",
-         "HTTP/1.0 200 OK\r\nContent-Type: a/b\r\nX:1",
-         200,
-         {{"Content-Type", "a/b"}, {"X", "1"}}},
-        {"LF only", "HTTP/1.1 404 Not Found\nServer: s", 404, {{"Server", "s"}}},
-        {"CR only", "HTTP/1.0 500 E\rA: b", 500, {{"A", "b"}}},
-        {"two spaces before the code", "HTTP/1.0  200 OK\r\nA: b", 0, {{"A", "b"}}},
-        {"code not a number", "HTTP/1.0 OK 200", 0, {}},
-        {"huge code is clamped", "HTTP/1.0 99999999999999", 2147483647, {}},
-        {"continuation by space and tab",
-         "H 200\r\nA: one\r\n two\r\n\tthree\r\nB: c",
-         200,
-         {{"A", "one two three"}, {"B", "c"}}},
-        {"lines without a colon skipped",
-         "H 200\r\njunk\r\nLocation:  http://x/\nA: 1",
-         200,
-         {{"Location", "http://x/\nA: 1"}}},
-        {"content length", "H 200\r\ncontent-length: 12", 200, {{"content-length", "12"}}, 12},
-    };
-    for (const Case& c : cases) {
-        const ReplyHead head = parseHeaderBlock(c.block);
-        EXPECT_EQ(head.status, c.status) << c.name;
-        EXPECT_EQ(head.headers, c.headers) << c.name;
-        EXPECT_EQ(head.expectedLength, c.expectedLength) << c.name;
+    for (const auto& [block, status, headers, length] : cases) {
+        const ReplyHead head = parseHeaderBlock(block);
+        EXPECT_EQ(head.status, status) << block.data();
+        EXPECT_EQ(head.headers, headers) << block.data();
+        EXPECT_EQ(head.expectedLength, length) << block.data();
     }
 }
+
+} // namespace
