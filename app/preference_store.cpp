@@ -134,7 +134,10 @@ bool PreferenceStore::readPrefFile() {
         if (end < 0)
             end = text.size();
         QString line = text.mid(start, end - start);
-        if (line.endsWith(QLatin1Char('\r')))
+        // Every carriage return before the line end belongs to it: a value
+        // read with one left over would be written back and lose it on the
+        // next read.
+        while (line.endsWith(QLatin1Char('\r')))
             line.chop(1);
         auto [key, value] = splitLine(line);
         prefDictionary[key] = value; // a later line with the same key wins
