@@ -40,15 +40,8 @@ double percentile(std::vector<double> values, double p) {
     return values[std::min(values.size() - 1, static_cast<std::size_t>(p * values.size()))];
 }
 
-// A field of /proc/PID/status in MiB ("VmRSS", "VmHWM").
-double statusMiB(pid_t pid, const std::string& field) {
-    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-    for (std::string line; std::getline(status, line);) {
-        if (line.rfind(field + ":", 0) == 0) {
-            return std::atof(line.c_str() + field.size() + 1) / 1024.0;
-        }
-    }
-    return 0;
+double statusMiB(pid_t pid, std::string_view field) {
+    return static_cast<double>(statusKiB(pid, field)) / 1024;
 }
 
 // Starts the peak (VmHWM) afresh at the present resident memory.

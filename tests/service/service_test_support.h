@@ -125,15 +125,14 @@ public:
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;
 
-    bool send(std::string_view bytes) {
-        for (std::size_t sent = 0; fd_ >= 0 && sent < bytes.size();) {
-            const ssize_t n = ::send(fd_, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+    void send(std::string_view bytes) {
+        while (fd_ >= 0 && !bytes.empty()) {
+            const ssize_t n = ::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL);
             if (n <= 0) {
-                return false;
+                return;
             }
-            sent += static_cast<std::size_t>(n);
+            bytes.remove_prefix(static_cast<std::size_t>(n));
         }
-        return fd_ >= 0;
     }
     // Everything the server sends until it closes (or two seconds pass without data).
     std::string receiveAll() {
@@ -190,6 +189,17 @@ inline std::string rawBody(std::string_view reply) {
     return end == std::string_view::npos ? std::string() : std::string(reply.substr(end + 4));
 }
 
+// A field of /proc/PID/status in KiB ("VmRSS", "VmHWM", "RssAnon"), or -1.
+inline long statusKiB(pid_t pid, std::string_view field) {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.rfind(std::string(field) + ":", 0) == 0) {
+            return std::atol(line.c_str() + field.size() + 1);
+        }
+    }
+    return -1;
+}
+
 // The analysis service program on a free port of 127.0.0.1, its log in a temporary file; killed
 // on destruction if still running.
 class ServiceProcess {
@@ -229,18 +239,6 @@ public:
 
     pid_t pid() const { return pid_; }
     int port() const { return port_; }
-
-    // The peak resident memory so far, in KiB.
-    long peakKiB() const {
-        std::ifstream status("/proc/" + std::to_string(pid_) + "/status");
-        std::string line;
-        while (std::getline(status, line)) {
-            if (line.rfind("VmHWM:", 0) == 0) {
-                return std::atol(line.c_str() + 6);
-            }
-        }
-        return -1;
-    }
 
     // Waits up to `limit` for the process to end; its exit status, or -1 if it is still running.
     int waitForExit(std::chrono::milliseconds limit) {
