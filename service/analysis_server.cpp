@@ -6,6 +6,7 @@
 
 #include <malloc.h>
 
+#include <algorithm>
 #include <csignal>
 #include <ostream>
 #include <thread>

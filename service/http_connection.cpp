@@ -223,9 +223,7 @@ void HttpConnection::dispatch(Request request) {
             analyse(std::move(request.body()));
         }
     } else if (path == "/") {
-        if (method == http::verb::get) {
-            answer(200, {context_.page, nullptr}, "text/html; charset=UTF-8");
-        } else if (method == http::verb::head) {
+        if (method == http::verb::get || method == http::verb::head) {
             answer(200, {context_.page, nullptr}, "text/html; charset=UTF-8");
         } else {
             answerError(405, "method " + method_ + " not allowed here", "GET, HEAD");
