@@ -141,8 +141,9 @@ void AnalysisServer::acceptLater() {
     });
 }
 
-// Analyses of long texts leave freed memory with the allocator; when no client is connected and
-// requests were answered since the last time, it goes back to the system.
+// Analyses keep their lattices, and leave freed memory with the allocator, for the next ones; when
+// no client is connected and requests were answered since the last time, both go back to the
+// system.
 void AnalysisServer::trimWhenIdle() {
     trimTimer_.expires_after(trimInterval);
     trimTimer_.async_wait([this](boost::system::error_code ec) {
@@ -151,6 +152,7 @@ void AnalysisServer::trimWhenIdle() {
         }
         const unsigned long answered = answered_;
         if (connections_ == 0 && answered != answeredAtTrim_) {
+            context_.analyzer.releaseIdleLattices();
             malloc_trim(0);
             answeredAtTrim_ = answered;
         }

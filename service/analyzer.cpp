@@ -28,10 +28,6 @@ template <typename Add> void forEachCharacter(std::string_view gap, Add&& add) {
     }
 }
 
-struct LatticeDeleter {
-    void operator()(MeCab::Lattice* lattice) const { MeCab::deleteLattice(lattice); }
-};
-
 } // namespace
 
 void appendGapWords(std::vector<Word>& words, std::string_view gap) {
@@ -45,6 +41,9 @@ void Analyzer::ModelDeleter::operator()(MeCab::Model* model) const {
 }
 void Analyzer::TaggerDeleter::operator()(MeCab::Tagger* tagger) const {
     MeCab::deleteTagger(tagger);
+}
+void Analyzer::LatticeDeleter::operator()(MeCab::Lattice* lattice) const {
+    MeCab::deleteLattice(lattice);
 }
 
 Analyzer::Analyzer(const std::string& dicdir) : classes_(dicdir), dicdir_(dicdir) {
@@ -68,6 +67,33 @@ Analyzer::Analyzer(const std::string& dicdir) : classes_(dicdir), dicdir_(dicdir
 }
 
 Analyzer::~Analyzer() = default;
+
+Analyzer::LatticePtr Analyzer::borrowLattice() const {
+    {
+        const std::lock_guard lock(latticesMutex_);
+        if (!idleLattices_.empty()) {
+            LatticePtr lattice = std::move(idleLattices_.back());
+            idleLattices_.pop_back();
+            return lattice;
+        }
+    }
+    LatticePtr lattice(model_->createLattice());
+    if (!lattice) {
+        throw std::runtime_error("cannot create a lattice: " + mecabError());
+    }
+    return lattice;
+}
+
+void Analyzer::returnLattice(LatticePtr lattice) const {
+    const std::lock_guard lock(latticesMutex_);
+    idleLattices_.push_back(std::move(lattice));
+}
+
+void Analyzer::releaseIdleLattices() const {
+    std::vector<LatticePtr> released;
+    const std::lock_guard lock(latticesMutex_);
+    released.swap(idleLattices_);
+}
 
 std::size_t Analyzer::pieceEnd(std::string_view text, std::size_t start) const {
     const std::size_t limit = std::min(text.size(), start + pieceBytes);
@@ -114,10 +140,7 @@ WordList Analyzer::analyze(std::string_view text, const std::atomic<bool>* cance
     // A word has at least one character: room for the most words there can be, so a text of
     // one-character words never makes the list grow by copying.
     words.reserve(characters, 2 * text.size());
-    const std::unique_ptr<MeCab::Lattice, LatticeDeleter> lattice(model_->createLattice());
-    if (!lattice) {
-        throw std::runtime_error("cannot create a lattice: " + mecabError());
-    }
+    LatticePtr lattice = borrowLattice();
     // Each piece is handed to MeCab as a NUL-terminated text of its own: at a piece that ends in
     // whitespace MeCab looks the next word up to the terminating NUL, and with the rest of the
     // text behind the piece it would read past the piece and write past its lattice.
@@ -131,6 +154,7 @@ WordList Analyzer::analyze(std::string_view text, const std::atomic<bool>* cance
         analyzePiece(*lattice, piece, words);
         start = end;
     }
+    returnLattice(std::move(lattice));
     return words;
 }
 

@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <memory>
+#include <mutex>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -35,7 +36,7 @@ struct AnalysisCancelled : std::runtime_error {
 };
 
 // MeCab with one dictionary. One model and tagger are shared by every thread and each analysis
-// has a lattice of its own, so analyze() may run on many threads at once.
+// borrows a lattice of its own, so analyze() may run on many threads at once.
 class Analyzer {
 public:
     // Loads the dictionary in dicdir (the UTF-8 build); throws std::runtime_error with MeCab's
@@ -59,6 +60,10 @@ public:
     // so a cut changes the words around it only in runs no prose has.
     static constexpr std::size_t runBytes = 256;
 
+    // Frees the lattices kept for the next analyses (a lattice keeps the memory of the longest
+    // piece it has analysed): for when the service is idle.
+    void releaseIdleLattices() const;
+
     // "MeCab 0.996" and the dictionary's file and version, for the information page.
     std::string analyzerName() const;
     std::string dictionaryName() const;
@@ -70,14 +75,24 @@ private:
     struct TaggerDeleter {
         void operator()(MeCab::Tagger* tagger) const;
     };
+    struct LatticeDeleter {
+        void operator()(MeCab::Lattice* lattice) const;
+    };
+    using LatticePtr = std::unique_ptr<MeCab::Lattice, LatticeDeleter>;
 
     std::size_t pieceEnd(std::string_view text, std::size_t start) const;
     void analyzePiece(MeCab::Lattice& lattice, const std::string& piece, WordList& words) const;
+    LatticePtr borrowLattice() const;
+    void returnLattice(LatticePtr lattice) const;
 
     std::unique_ptr<MeCab::Model, ModelDeleter> model_;
     std::unique_ptr<MeCab::Tagger, TaggerDeleter> tagger_;
     CharClasses classes_;
     std::string dicdir_;
+    // Lattices not in use, at most one per thread that has analysed at the same time: a lattice
+    // made anew for every analysis would fault its megabytes in again each time.
+    mutable std::mutex latticesMutex_;
+    mutable std::vector<LatticePtr> idleLattices_;
 };
 
 } // namespace orizume::service
