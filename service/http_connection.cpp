@@ -56,18 +56,33 @@ bool isFormType(std::string_view contentType) {
 }
 
 // The path of a request target in origin form ("/MAService/V1/parse?x") or in the absolute form a
-// proxy receives ("http://localhost/MAService/V1/parse"); empty when it has none.
-std::string_view pathOf(std::string_view target) {
+// proxy receives ("http://localhost/MAService/V1/parse"), percent escapes decoded; empty when it
+// has none.
+std::string pathOf(std::string_view target) {
     target = target.substr(0, target.find('?'));
     for (const std::string_view scheme : {"http://", "https://"}) {
         if (target.size() > scheme.size() &&
             equalsIgnoringCase(target.substr(0, scheme.size()), scheme)) {
             const std::size_t slash = target.find('/', scheme.size());
-            return slash == scheme.size() || slash == std::string_view::npos ? std::string_view()
-                                                                             : target.substr(slash);
+            target = slash == scheme.size() || slash == std::string_view::npos
+                         ? std::string_view()
+                         : target.substr(slash);
+            break;
         }
     }
-    return target;
+    std::string path;
+    for (std::size_t i = 0; i < target.size(); ++i) {
+        const auto hex = [&](std::size_t at) {
+            return at < target.size() && std::isxdigit(static_cast<unsigned char>(target[at]));
+        };
+        if (target[i] == '%' && hex(i + 1) && hex(i + 2)) {
+            path += static_cast<char>(std::stoi(std::string(target.substr(i + 1, 2)), nullptr, 16));
+            i += 2;
+        } else {
+            path += target[i];
+        }
+    }
+    return path;
 }
 
 // The methods a request may name; any other is a malformed request.
@@ -211,7 +226,7 @@ void HttpConnection::refuseUnreadable(beast::error_code ec) {
 }
 
 void HttpConnection::dispatch(Request request) {
-    const std::string_view path = pathOf(view(request.target()));
+    const std::string path = pathOf(view(request.target()));
     const http::verb method = request.method();
     if (path == parsePath) {
         if (method != http::verb::post) {

@@ -55,7 +55,7 @@ TEST_F(AnalysisServerTest, AnswersTheProgramsRequestInOriginAndAbsoluteForm) {
     const std::string sentence = "田中さんは勉強する。";
     for (const std::string_view target :
          {"/MAService/V1/parse", "http://localhost/MAService/V1/parse",
-          "http://127.0.0.1:8080/MAService/V1/parse?x=1"}) {
+          "http://127.0.0.1:8080/MAService/V1/%70arse?x=1"}) {
         const std::string reply = rawExchange(port, programRequest(target, programForm(sentence)));
         EXPECT_EQ(rawStatus(reply), 200) << target;
         EXPECT_NE(reply.find("Content-Type: application/xml; charset=UTF-8\r\n"), std::string::npos)
