@@ -81,8 +81,8 @@ TEST_F(PreferenceStoreTest, ReadingRules) {
         {"later duplicate wins", "proxyPort: 1\nproxyPort: 2\n", {{"proxyPort", "2"}}},
         {"empty lines under the empty key", "\n\nneedProxy: 1\n", {{"", ""}, {"needProxy", "1"}}},
         {"CR LF, stray CRs, last line unended",
-         "needProxy: 1\r\nproxyPort: 8\r\r\ncolor: \r\r",
-         {{"needProxy", "1"}, {"proxyPort", "8"}, {"color", ""}}},
+         "needProxy: 1\r\nproxyPort: 8\r: x\r\ncolor: \r\r\nkey\r\r",
+         {{"needProxy", "1"}, {"proxyPort", "8"}, {"color", ""}, {"key", ""}}},
         {"UTF-8 text", "proxyAddress: プロキシ\n", {{"proxyAddress", "プロキシ"}}},
     };
     for (const auto& [name, bytes, expected] : cases) {
