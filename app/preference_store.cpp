@@ -133,10 +133,14 @@ bool PreferenceStore::readPrefFile() {
         const qsizetype next = end < 0 ? text.size() : end + 1;
         if (end < 0)
             end = text.size();
-        QString line = text.mid(start, end - start);
-        if (line.endsWith(QLatin1Char('\r')))
-            line.chop(1);
-        auto [key, value] = splitLine(line);
+        auto [key, value] = splitLine(text.mid(start, end - start));
+        // Carriage returns that end a line or a value go: the file is written
+        // with "\n" line ends, and a value kept with a trailing return would
+        // be written back and lose it on the next read.
+        while (key.endsWith(QLatin1Char('\r')))
+            key.chop(1);
+        while (value.endsWith(QLatin1Char('\r')))
+            value.chop(1);
         prefDictionary[key] = value; // a later line with the same key wins
         start = next;
         platform::yieldPoint();

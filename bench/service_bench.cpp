@@ -1,9 +1,12 @@
-// Figures for the analysis service on one text (the program's largest, 32,000 bytes):
-// MeCab alone, the reply writer, one request round trip, and many clients at once.
+// Figures for the analysis service in this process, on one text (the program's largest, 32,000
+// bytes): the analyzer (MeCab and the word list), the reply writer, one request without and with
+// HTTP, and the analyzer on long runs of one character class, which MeCab takes in time that
+// grows with the square of the run unless the runs are cut.
 //
-//   service-bench TEXT_FILE [--clients N] [--seconds S] [--dicdir DIR]
+//   service-bench TEXT_FILE [--dicdir DIR]
 //
-// bench/run-figures makes the text from Japanese manual pages and runs this.
+// One figure per line, "name: median X ms". bench/run-figures makes the text from Japanese manual
+// pages and runs this; service-load-bench measures the service program under load.
 
 #include "service/analysis_server.h"
 #include "service/analyzer.h"
@@ -11,10 +14,7 @@
 #include "service/reply_writer.h"
 #include "tests/service/service_test_support.h"
 
-#include <httplib.h>
-
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <fstream>
@@ -30,50 +30,35 @@ using Clock = std::chrono::steady_clock;
 using orizume::service::AnalysisServer;
 using orizume::service::Analyzer;
 
-double msSince(Clock::time_point start) {
-    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
-
 template <typename F> double medianMs(int runs, F&& run) {
     std::vector<double> times;
     for (int i = 0; i < runs; ++i) {
         const auto start = Clock::now();
         run();
-        times.push_back(msSince(start));
+        times.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
     }
     std::sort(times.begin(), times.end());
     return times[times.size() / 2];
 }
 
-// Peak resident memory of this process (server and clients together), in MiB.
-double peakRssMiB() {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind("VmHWM:", 0) == 0) {
-            return std::stod(line.substr(6)) / 1024.0;
-        }
+std::string repeated(const std::string& unit, std::size_t bytes) {
+    std::string text;
+    while (text.size() + unit.size() <= bytes) {
+        text += unit;
     }
-    return 0;
+    return text;
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
     if (argc < 2) {
-        std::cerr << "usage: service-bench TEXT_FILE [--clients N] [--seconds S] [--dicdir DIR]\n";
+        std::cerr << "usage: service-bench TEXT_FILE [--dicdir DIR]\n";
         return 2;
     }
-    int clients = 8;
-    double seconds = 5;
     std::string dicdir = "/var/lib/mecab/dic/ipadic-utf8";
     for (int i = 2; i + 1 < argc; i += 2) {
-        const std::string arg = argv[i];
-        if (arg == "--clients") {
-            clients = std::max(1, std::atoi(argv[i + 1]));
-        } else if (arg == "--seconds") {
-            seconds = std::max(0.5, std::atof(argv[i + 1]));
-        } else if (arg == "--dicdir") {
+        if (std::string(argv[i]) == "--dicdir") {
             dicdir = argv[i + 1];
         }
     }
@@ -88,20 +73,21 @@ int main(int argc, char** argv) {
 
     try {
         const Analyzer analyzer(dicdir);
-        const std::size_t words = analyzer.analyze(text).size();
-        std::printf("text: %zu bytes, %zu words\n", text.size(), words);
+        std::printf("text: %zu bytes, %zu words\n", text.size(), analyzer.analyze(text).size());
 
-        const double mecab = medianMs(31, [&] { analyzer.analyze(text); });
+        const double analysis = medianMs(31, [&] { analyzer.analyze(text); });
         const auto analysed = analyzer.analyze(text);
         const double writer = medianMs(31, [&] { orizume::service::writeReply(analysed); });
         const std::string body = orizume::service::testing::programForm(text);
-        const double handling =
-            medianMs(31, [&] { orizume::service::answerParseRequest(analyzer, body); });
-        std::printf("MeCab alone (analyze):       median %7.2f ms\n", mecab);
-        std::printf("reply writer:                median %7.2f ms\n", writer);
-        std::printf("request without HTTP:        median %7.2f ms  (%.2fx MeCab alone; form, "
+        const double handling = medianMs(31, [&] {
+            orizume::service::writeReply(
+                orizume::service::answerParseRequest(analyzer, body).words);
+        });
+        std::printf("analyzer (MeCab + word list): median %7.2f ms\n", analysis);
+        std::printf("reply writer:                 median %7.2f ms\n", writer);
+        std::printf("request without HTTP:         median %7.2f ms  (%.2fx the analyzer; form, "
                     "checks, analysis, reply)\n",
-                    handling, handling / mecab);
+                    handling, handling / analysis);
 
         AnalysisServer server(analyzer, nullptr);
         const int port = server.bind("127.0.0.1", 0);
@@ -110,63 +96,28 @@ int main(int argc, char** argv) {
             return 1;
         }
         std::thread serving([&] { server.listen(); });
-        while (!server.isRunning()) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
+        const std::string request =
+            orizume::service::testing::programRequest("/MAService/V1/parse", body);
         std::size_t replyBytes = 0;
-        const double roundTrip = medianMs(31, [&] {
-            httplib::Client client("127.0.0.1", port);
-            const auto res =
-                client.Post("/MAService/V1/parse", body, "application/x-www-form-urlencoded");
-            replyBytes = res ? res->body.size() : 0;
-        });
-        std::printf("round trip (new connection): median %7.2f ms  (%.2fx MeCab alone; "
-                    "request %zu bytes, reply %zu bytes)\n",
-                    roundTrip, roundTrip / mecab, body.size(), replyBytes);
-
-        std::atomic<bool> go{true};
-        std::atomic<long> ok{0};
-        std::atomic<long> errors{0};
-        std::vector<double> latencies[64];
-        const int threads = std::min(clients, 64);
-        std::vector<std::thread> load;
-        const auto start = Clock::now();
-        for (int c = 0; c < threads; ++c) {
-            load.emplace_back([&, c] {
-                while (go) {
-                    const auto sent = Clock::now();
-                    httplib::Client client("127.0.0.1", port);
-                    const auto res = client.Post("/MAService/V1/parse", body,
-                                                 "application/x-www-form-urlencoded");
-                    if (res && res->status == 200 && res->body.size() == replyBytes) {
-                        ++ok;
-                        latencies[c].push_back(msSince(sent));
-                    } else {
-                        ++errors;
-                    }
-                }
-            });
-        }
-        std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
-        go = false;
-        for (std::thread& t : load) {
-            t.join();
-        }
-        const double elapsed = msSince(start) / 1000.0;
-        std::vector<double> all;
-        for (int c = 0; c < threads; ++c) {
-            all.insert(all.end(), latencies[c].begin(), latencies[c].end());
-        }
-        std::sort(all.begin(), all.end());
-        const double median = all.empty() ? 0 : all[all.size() / 2];
-        std::printf("load: %d clients for %.1f s: %.1f requests/s, %ld ok, %ld errors, "
-                    "median latency %.2f ms (%.2fx a lone round trip)\n",
-                    threads, elapsed, static_cast<double>(ok) / elapsed, ok.load(), errors.load(),
-                    median, median / roundTrip);
-        std::printf("peak resident memory (service and clients in one process): %.1f MiB\n",
-                    peakRssMiB());
+        const double roundTrip = medianMs(
+            31, [&] { replyBytes = orizume::service::testing::rawExchange(port, request).size(); });
+        std::printf("round trip (new connection):  median %7.2f ms  (%.2fx the analyzer; "
+                    "request %zu bytes, reply %zu bytes with its head)\n",
+                    roundTrip, roundTrip / analysis, request.size(), replyBytes);
         server.stop();
         serving.join();
+
+        // Runs are cut after Analyzer::runBytes; 32,000 bytes is the program's largest text.
+        for (const std::size_t bytes : {std::size_t{32000}, std::size_t{1} << 20}) {
+            for (const std::string unit : {"a", "1", "!", "ア", "漢", "あ", " ", "\n"}) {
+                const std::string run = repeated(unit, bytes);
+                const std::string name = (bytes == 32000 ? "32000 bytes" : "1 MiB") +
+                                         std::string(" of \"") +
+                                         (unit == "\n" ? std::string("\\n") : unit) + "\"";
+                std::printf("run of one class, %s: median %7.2f ms\n", name.c_str(),
+                            medianMs(bytes == 32000 ? 11 : 3, [&] { analyzer.analyze(run); }));
+            }
+        }
     } catch (const std::exception& e) {
         std::cerr << "service-bench: " << e.what() << "\n";
         return 1;

@@ -21,14 +21,15 @@ function(orizume_gtest)
   if(NOT labels)
     set(labels unit)
   endif()
-  gtest_discover_tests(${T_NAME} DISCOVERY_TIMEOUT 60
-    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+  gtest_discover_tests(${T_NAME} DISCOVERY_TIMEOUT 60)
   # A list given in PROPERTIES is flattened by gtest_discover_tests, so the
-  # labels are set by a script that ctest reads after the discovered tests.
+  # labels and the environment (ORIZUME_TEST_ENVIRONMENT) are set by a script
+  # that ctest reads after the discovered tests.
   set(script "${CMAKE_CURRENT_BINARY_DIR}/${T_NAME}_labels.cmake")
   file(WRITE "${script}"
     "if(${T_NAME}_TESTS)\n"
-    "  set_tests_properties(\${${T_NAME}_TESTS} PROPERTIES LABELS \"${labels}\")\n"
+    "  set_tests_properties(\${${T_NAME}_TESTS} PROPERTIES LABELS \"${labels}\"\n"
+    "                      ENVIRONMENT \"${ORIZUME_TEST_ENVIRONMENT}\")\n"
     "endif()\n")
   set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES "${script}")
 endfunction()

@@ -1,58 +1,78 @@
 #pragma once
 
 #include "service/analyzer.h"
+#include "service/http_connection.h"
 
-#include <cstddef>
+#include <boost/asio/io_context.hpp>
+#include <boost/asio/ip/tcp.hpp>
+#include <boost/asio/signal_set.hpp>
+#include <boost/asio/steady_timer.hpp>
+#include <boost/asio/thread_pool.hpp>
+
+#include <atomic>
+#include <functional>
 #include <iosfwd>
-#include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
-
-namespace httplib {
-class Server;
-}
 
 namespace orizume::service {
 
 // The HTTP face of the service: POST /MAService/V1/parse (origin or absolute form) answers the
 // word list, GET / a page naming the analyser; everything else gets a status and a small XML
 // error body. One log line per request.
+//
+// A few I/O threads serve every connection; analyses run on a pool of their own sized to the
+// processors, so that a long analysis never holds up reading, answering or stopping, and at
+// most that many word lists and lattices are being built at once.
 class AnalysisServer {
 public:
-    // Bodies above this are refused (the program itself sends at most 32,000 bytes of text,
-    // which its form encoding can at most triple).
-    static constexpr std::size_t defaultMaxBodyBytes = 1024 * 1024;
-
     // log receives one line per request; nullptr keeps quiet. Both must outlive the server.
-    AnalysisServer(const Analyzer& analyzer, std::ostream* log,
-                   std::size_t maxBodyBytes = defaultMaxBodyBytes);
+    AnalysisServer(const Analyzer& analyzer, std::ostream* log, ServiceLimits limits = {});
     ~AnalysisServer();
     AnalysisServer(const AnalysisServer&) = delete;
     AnalysisServer& operator=(const AnalysisServer&) = delete;
 
-    // Binds address:port; port 0 picks a free port. Returns the bound port, or -1 with the
-    // reason in bindError().
+    // Binds address:port and listens; port 0 picks a free port. Returns the bound port, or -1
+    // with the reason in bindError().
     int bind(const std::string& address, int port);
     const std::string& bindError() const { return bindError_; }
 
-    // Serves until stop() is called, on a pool of worker threads; false if it could not serve.
+    // SIGINT and SIGTERM stop the server; announce is told which signal came.
+    void stopOnSignals(std::function<void(int)> announce);
+
+    // Serves until stop() is called; false if it could not serve (not bound).
     bool listen();
-    // Ends listen(); safe from any thread, also before listen() has started.
+    // Ends listen() promptly, analyses in flight included; safe from any thread, also before
+    // listen() has started.
     void stop();
-    bool isRunning() const;
+    bool isRunning() const { return running_; }
+
+    // Connections open at most: beyond it, clients wait in the listen queue.
+    static constexpr int maxConnections = 512;
 
 private:
-    class HttpServer;
+    void accept();
+    void acceptLater();
+    void trimWhenIdle();
+    void logLine(const std::string& line);
 
-    void setUpRoutes();
-    void logRequest(const std::string& line);
-
-    const Analyzer& analyzer_;
     std::ostream* log_;
     std::mutex logMutex_;
-    std::size_t maxBodyBytes_;
     std::string bindError_;
-    std::unique_ptr<HttpServer> http_;
+    std::atomic<bool> stopping_{false};
+    std::atomic<bool> running_{false};
+    std::atomic<int> connections_{0};
+    std::atomic<unsigned long> answered_{0};
+    unsigned long answeredAtTrim_ = 0;
+    // Connections refer to it: declared before what holds connections, so that it outlives them.
+    ConnectionContext context_;
+    boost::asio::io_context io_;
+    boost::asio::ip::tcp::acceptor acceptor_;
+    boost::asio::steady_timer acceptPause_;
+    boost::asio::steady_timer trimTimer_;
+    std::optional<boost::asio::signal_set> signals_;
+    boost::asio::thread_pool analysisPool_;
 };
 
 } // namespace orizume::service

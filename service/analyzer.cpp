@@ -5,8 +5,6 @@
 
 #include <mecab.h>
 
-#include <stdexcept>
-
 namespace orizume::service {
 
 namespace {
@@ -16,18 +14,26 @@ std::string mecabError() {
     return message != nullptr && *message != '\0' ? message : "unknown error";
 }
 
+std::size_t characterLength(std::string_view text, std::size_t pos) {
+    const std::size_t length = utf8SequenceLength(static_cast<unsigned char>(text[pos]));
+    return pos + length > text.size() ? text.size() - pos : length;
+}
+
+// Calls add(character) for each character of a stretch the analyser skipped.
+template <typename Add> void forEachCharacter(std::string_view gap, Add&& add) {
+    for (std::size_t pos = 0; pos < gap.size();) {
+        const std::size_t length = characterLength(gap, pos);
+        add(gap.substr(pos, length));
+        pos += length;
+    }
+}
+
 } // namespace
 
 void appendGapWords(std::vector<Word>& words, std::string_view gap) {
-    std::size_t pos = 0;
-    while (pos < gap.size()) {
-        std::size_t length = utf8SequenceLength(static_cast<unsigned char>(gap[pos]));
-        if (pos + length > gap.size()) {
-            length = gap.size() - pos;
-        }
-        words.push_back(Word{std::string(gap.substr(pos, length)), {}, specialPartOfSpeech});
-        pos += length;
-    }
+    forEachCharacter(gap, [&words](std::string_view c) {
+        words.push_back(Word{std::string(c), {}, specialPartOfSpeech});
+    });
 }
 
 void Analyzer::ModelDeleter::operator()(MeCab::Model* model) const {
@@ -40,7 +46,7 @@ void Analyzer::LatticeDeleter::operator()(MeCab::Lattice* lattice) const {
     MeCab::deleteLattice(lattice);
 }
 
-Analyzer::Analyzer(const std::string& dicdir) : dicdir_(dicdir) {
+Analyzer::Analyzer(const std::string& dicdir) : classes_(dicdir), dicdir_(dicdir) {
     // The dictionary folder is always named: MeCab's own default changes with whichever
     // dictionary package was installed last, and may not be the UTF-8 IPADIC.
     const std::string args = "-d " + dicdir;
@@ -83,15 +89,34 @@ void Analyzer::returnLattice(LatticePtr lattice) const {
     idleLattices_.push_back(std::move(lattice));
 }
 
-namespace {
+void Analyzer::releaseIdleLattices() const {
+    std::vector<LatticePtr> released;
+    const std::lock_guard lock(latticesMutex_);
+    released.swap(idleLattices_);
+}
 
-std::size_t pieceEnd(std::string_view text, std::size_t start) {
-    if (text.size() - start <= Analyzer::pieceBytes) {
-        return text.size();
+std::size_t Analyzer::pieceEnd(std::string_view text, std::size_t start) const {
+    const std::size_t limit = std::min(text.size(), start + pieceBytes);
+    // A run is what MeCab scans as one: each character shares a class with the one before it.
+    std::size_t runStart = start;
+    std::uint32_t previous = 0;
+    for (std::size_t pos = start; pos < limit;) {
+        const std::size_t length = characterLength(text, pos);
+        const std::uint32_t classes = classes_.of(text, pos, length);
+        if ((classes & previous) == 0) {
+            runStart = pos;
+        } else if (pos + length - runStart > runBytes) {
+            return pos;
+        }
+        previous = classes;
+        pos += length;
+    }
+    if (limit == text.size()) {
+        return limit;
     }
     // Cut where MeCab's analysis does not run across anyway: after a line feed, else after a
     // full stop, else (one endless line) at a character boundary.
-    const std::string_view window = text.substr(start, Analyzer::pieceBytes);
+    const std::string_view window = text.substr(start, pieceBytes);
     if (const std::size_t lf = window.rfind('\n'); lf != std::string_view::npos) {
         return start + lf + 1;
     }
@@ -99,38 +124,50 @@ std::size_t pieceEnd(std::string_view text, std::size_t start) {
     if (const std::size_t stop = window.rfind(fullStop); stop != std::string_view::npos) {
         return start + stop + fullStop.size();
     }
-    std::size_t end = start + Analyzer::pieceBytes;
+    std::size_t end = limit;
     while (end > start && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) {
         --end;
     }
-    return end > start ? end : start + Analyzer::pieceBytes;
+    return end > start ? end : limit;
 }
 
-} // namespace
-
-std::vector<Word> Analyzer::analyze(std::string_view text) const {
-    std::vector<Word> words;
-    words.reserve(text.size() / 3);
+WordList Analyzer::analyze(std::string_view text, const std::atomic<bool>* cancel) const {
+    WordList words;
+    std::size_t characters = 0;
+    for (const char c : text) {
+        characters += (static_cast<unsigned char>(c) & 0xC0) != 0x80 ? 1 : 0;
+    }
+    // A word has at least one character: room for the most words there can be, so a text of
+    // one-character words never makes the list grow by copying.
+    words.reserve(characters, 2 * text.size());
     LatticePtr lattice = borrowLattice();
-    // A lattice costs a few hundred bytes per byte of text: long texts are analysed in pieces
-    // so that memory stays bounded; the program's own texts (at most 32,000 bytes) are one piece.
+    // Each piece is handed to MeCab as a NUL-terminated text of its own: at a piece that ends in
+    // whitespace MeCab looks the next word up to the terminating NUL, and with the rest of the
+    // text behind the piece it would read past the piece and write past its lattice.
+    std::string piece;
     for (std::size_t start = 0; start < text.size();) {
+        if (cancel != nullptr && cancel->load(std::memory_order_relaxed)) {
+            throw AnalysisCancelled();
+        }
         const std::size_t end = pieceEnd(text, start);
-        analyzePiece(*lattice, text.substr(start, end - start), words);
+        piece.assign(text.substr(start, end - start));
+        analyzePiece(*lattice, piece, words);
         start = end;
     }
     returnLattice(std::move(lattice));
     return words;
 }
 
-void Analyzer::analyzePiece(MeCab::Lattice& lattice, std::string_view text,
-                            std::vector<Word>& words) const {
-    lattice.set_sentence(text.data(), text.size());
+void Analyzer::analyzePiece(MeCab::Lattice& lattice, const std::string& piece,
+                            WordList& words) const {
+    lattice.set_sentence(piece.c_str(), piece.size());
     if (!tagger_->parse(&lattice)) {
         const std::string message = lattice.what() != nullptr ? lattice.what() : "unknown error";
         lattice.clear();
         throw std::runtime_error("analysis failed: " + message);
     }
+    const std::string_view text = piece;
+    const auto addGap = [&words](std::string_view c) { words.add(c, {}, specialPartOfSpeech); };
     const char* const begin = lattice.sentence();
     std::size_t done = 0; // bytes of text given back as words so far
     for (const MeCab::Node* node = lattice.bos_node(); node != nullptr; node = node->next) {
@@ -143,7 +180,7 @@ void Analyzer::analyzePiece(MeCab::Lattice& lattice, std::string_view text,
         if (offset < done || offset + node->length > text.size()) {
             continue; // cannot happen with a one-best lattice; never emit text twice
         }
-        appendGapWords(words, text.substr(done, offset - done));
+        forEachCharacter(text.substr(done, offset - done), addGap);
         const std::string_view feature = node->feature != nullptr ? node->feature : "";
         const std::string_view surface = text.substr(offset, node->length);
         // Words the dictionary does not know have no reading; their surface stands in for it.
@@ -151,10 +188,10 @@ void Analyzer::analyzePiece(MeCab::Lattice& lattice, std::string_view text,
         if (reading.empty() || reading == "*") {
             reading = surface;
         }
-        words.push_back(Word{std::string(surface), std::string(reading), mapPartOfSpeech(feature)});
+        words.add(surface, reading, mapPartOfSpeech(feature));
         done = offset + node->length;
     }
-    appendGapWords(words, text.substr(done));
+    forEachCharacter(text.substr(done), addGap);
     lattice.clear();
 }
 

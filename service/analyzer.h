@@ -1,7 +1,12 @@
 #pragma once
 
+#include "service/char_classes.h"
+#include "service/word_list.h"
+
+#include <atomic>
 #include <memory>
 #include <mutex>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -14,7 +19,7 @@ class Lattice;
 
 namespace orizume::service {
 
-// One word of a reply, in text order.
+// One word, on its own (the analyzer itself fills a WordList).
 struct Word {
     std::string surface;
     std::string reading;           // katakana from the dictionary; empty for whitespace
@@ -25,7 +30,12 @@ struct Word {
 // feeds), so the program gives the text back with its whitespace.
 void appendGapWords(std::vector<Word>& words, std::string_view gap);
 
-// MeCab with one dictionary. One model and tagger are shared by every thread; each analysis
+// Thrown by Analyzer::analyze when it was asked to stop.
+struct AnalysisCancelled : std::runtime_error {
+    AnalysisCancelled() : std::runtime_error("analysis cancelled") {}
+};
+
+// MeCab with one dictionary. One model and tagger are shared by every thread and each analysis
 // borrows a lattice of its own, so analyze() may run on many threads at once.
 class Analyzer {
 public:
@@ -36,12 +46,23 @@ public:
     Analyzer(const Analyzer&) = delete;
     Analyzer& operator=(const Analyzer&) = delete;
 
-    // Splits normalised text (valid UTF-8, LF line ends) into words whose surfaces, joined,
-    // give the text back. Throws std::runtime_error when MeCab fails.
-    std::vector<Word> analyze(std::string_view text) const;
+    // Splits normalised text (valid UTF-8, LF line ends) into words whose surfaces, joined, give
+    // the text back. Between pieces it throws AnalysisCancelled once *cancel is set. Throws
+    // std::runtime_error when MeCab fails.
+    WordList analyze(std::string_view text, const std::atomic<bool>* cancel = nullptr) const;
 
-    // Texts longer than this are analysed in pieces (cut after a line feed where possible).
+    // A lattice costs a few hundred bytes per byte of text, so longer texts are analysed in
+    // pieces, cut after a line feed where possible; the program's own texts (at most 32,000
+    // bytes) are one piece.
     static constexpr std::size_t pieceBytes = 64 * 1024;
+    // MeCab's time grows with the square of a run of one character class ("aaaa...", "1111...",
+    // katakana): such a run is cut after this many bytes. Words are at most a few dozen bytes,
+    // so a cut changes the words around it only in runs no prose has.
+    static constexpr std::size_t runBytes = 256;
+
+    // Frees the lattices kept for the next analyses (a lattice keeps the memory of the longest
+    // piece it has analysed): for when the service is idle.
+    void releaseIdleLattices() const;
 
     // "MeCab 0.996" and the dictionary's file and version, for the information page.
     std::string analyzerName() const;
@@ -59,15 +80,17 @@ private:
     };
     using LatticePtr = std::unique_ptr<MeCab::Lattice, LatticeDeleter>;
 
-    void analyzePiece(MeCab::Lattice& lattice, std::string_view text,
-                      std::vector<Word>& words) const;
+    std::size_t pieceEnd(std::string_view text, std::size_t start) const;
+    void analyzePiece(MeCab::Lattice& lattice, const std::string& piece, WordList& words) const;
     LatticePtr borrowLattice() const;
     void returnLattice(LatticePtr lattice) const;
 
     std::unique_ptr<MeCab::Model, ModelDeleter> model_;
     std::unique_ptr<MeCab::Tagger, TaggerDeleter> tagger_;
+    CharClasses classes_;
     std::string dicdir_;
-    // Lattices not in use; at most one per thread that has analysed at the same time.
+    // Lattices not in use, at most one per thread that has analysed at the same time: a lattice
+    // made anew for every analysis would fault its megabytes in again each time.
     mutable std::mutex latticesMutex_;
     mutable std::vector<LatticePtr> idleLattices_;
 };

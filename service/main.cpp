@@ -3,17 +3,14 @@
 #include "service/analysis_server.h"
 #include "service/analyzer.h"
 
-#include <pthread.h>
-#include <signal.h>
+#include <malloc.h>
 
 #include <charconv>
-#include <cstdio>
-#include <cstdlib>
+#include <csignal>
 #include <exception>
 #include <iostream>
 #include <string>
 #include <string_view>
-#include <thread>
 
 namespace {
 
@@ -69,16 +66,12 @@ int main(int argc, char** argv) {
     if (const int rc = parseOptions(argc, argv, options); rc != 0) {
         return rc < 0 ? 0 : rc;
     }
-
-    // SIGINT and SIGTERM are taken by one thread with sigwait, so stopping the server happens
-    // outside a signal handler. Blocked here, before any other thread exists, so every thread
-    // inherits the mask. A peer that closes early must not kill the process with SIGPIPE.
-    sigset_t stopSignals;
-    sigemptyset(&stopSignals);
-    sigaddset(&stopSignals, SIGINT);
-    sigaddset(&stopSignals, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
-    signal(SIGPIPE, SIG_IGN);
+    // A peer that closes early must not kill the process with SIGPIPE.
+    std::signal(SIGPIPE, SIG_IGN);
+    // Word lists and texts of a few hundred KiB and more are mapped on their own and unmapped when
+    // freed. Left to itself, the allocator raises this threshold after the first such block is
+    // freed and then keeps megabytes in every analysis thread's arena, out of malloc_trim's reach.
+    mallopt(M_MMAP_THRESHOLD, 256 * 1024);
 
     try {
         const orizume::service::Analyzer analyzer(options.dicdir);
@@ -88,25 +81,14 @@ int main(int argc, char** argv) {
             std::cerr << "analysis-service: " << server.bindError() << "\n";
             return 1;
         }
+        server.stopOnSignals([](int signal) {
+            std::cerr << "analysis-service: stopping (signal " << signal << ")" << std::endl;
+        });
         std::cerr << "analysis-service: " << analyzer.analyzerName() << ", dictionary "
                   << analyzer.dictionaryName() << "\n"
                   << "analysis-service: listening on http://" << options.address << ":" << port
                   << "/" << std::endl;
-
-        std::thread waiter([&server, stopSignals] {
-            int received = 0;
-            sigwait(&stopSignals, &received);
-            std::cerr << "analysis-service: stopping (signal " << received << ")" << std::endl;
-            server.stop();
-        });
         const bool served = server.listen();
-        if (waiter.joinable()) {
-            // listen() can only end through the waiter, unless it failed: then wake the waiter.
-            if (!served) {
-                pthread_kill(waiter.native_handle(), SIGTERM);
-            }
-            waiter.join();
-        }
         std::cerr << "analysis-service: stopped" << std::endl;
         return served ? 0 : 1;
     } catch (const std::exception& e) {

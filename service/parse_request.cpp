@@ -40,12 +40,13 @@ ParseRequest readParseRequest(std::string_view body) {
     return ParseRequest{normaliseInput(sentence->second), {}};
 }
 
-ServiceReply answerParseRequest(const Analyzer& analyzer, std::string_view body) {
+ServiceReply answerParseRequest(const Analyzer& analyzer, std::string_view body,
+                                const std::atomic<bool>* cancel) {
     const ParseRequest request = readParseRequest(body);
     if (!request.ok()) {
-        return ServiceReply{400, writeError(400, request.error)};
+        return ServiceReply{400, writeError(400, request.error), {}};
     }
-    return ServiceReply{200, writeReply(analyzer.analyze(request.sentence))};
+    return ServiceReply{200, {}, analyzer.analyze(request.sentence, cancel)};
 }
 
 } // namespace orizume::service

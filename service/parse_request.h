@@ -1,7 +1,9 @@
 #pragma once
 
 #include "service/analyzer.h"
+#include "service/word_list.h"
 
+#include <atomic>
 #include <string>
 #include <string_view>
 
@@ -19,13 +21,16 @@ struct ParseRequest {
 // "sentence" present and valid UTF-8 (it may be empty), "results" must be "ma".
 ParseRequest readParseRequest(std::string_view body);
 
-// A status and an XML body.
+// A status with either the words (200) or an XML error body.
 struct ServiceReply {
     int status = 200;
-    std::string body;
+    std::string body; // the error document when status is not 200
+    WordList words;
 };
 
 // Answers an analysis request: 200 and the word list, or 400 and an error naming the problem.
-ServiceReply answerParseRequest(const Analyzer& analyzer, std::string_view body);
+// cancel is handed to Analyzer::analyze.
+ServiceReply answerParseRequest(const Analyzer& analyzer, std::string_view body,
+                                const std::atomic<bool>* cancel = nullptr);
 
 } // namespace orizume::service

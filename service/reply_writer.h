@@ -1,7 +1,10 @@
 #pragma once
 
 #include "service/analyzer.h"
+#include "service/word_list.h"
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -13,6 +16,33 @@ namespace orizume::service {
 // <pos/></word>...</word_list></ma_result></ResultSet>, with nothing between elements and no line
 // end outside the root. The program walks it by position and replaces every line feed of the
 // reply before parsing, so a line feed may only stand inside a surface (where it is a word).
+//
+// ReplyParts writes it a part at a time, so that the reply to a text of a million words, some
+// seventy times the size of its word list, never stands whole in memory; its size is known
+// before the first part so that the reply still carries its length.
+class ReplyParts {
+public:
+    // words must outlive the ReplyParts.
+    explicit ReplyParts(const WordList& words);
+
+    // The bytes of the whole reply.
+    std::uint64_t size() const { return size_; }
+
+    // Replaces part with the next part of the reply (about partBytes); false when none is left.
+    bool next(std::string& part);
+
+    static constexpr std::size_t partBytes = 64 * 1024;
+
+private:
+    const WordList& words_;
+    std::uint64_t size_ = 0;
+    std::size_t nextWord_ = 0;
+    bool started_ = false;
+    bool finished_ = false;
+};
+
+// The whole reply at once.
+std::string writeReply(const WordList& words);
 std::string writeReply(const std::vector<Word>& words);
 
 // A small XML document naming why a request was refused.

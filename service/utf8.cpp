@@ -12,8 +12,16 @@ bool isContinuation(unsigned char byte) {
     return (byte & 0xC0) == 0x80;
 }
 
-// Decodes the character at text[pos], which must be valid UTF-8.
-char32_t decodeAt(std::string_view text, std::size_t pos, std::size_t length) {
+bool isXmlChar(char32_t cp) {
+    if (cp < 0x20) {
+        return cp == 0x09 || cp == 0x0A || cp == 0x0D;
+    }
+    return cp != 0xFFFE && cp != 0xFFFF;
+}
+
+} // namespace
+
+char32_t codePointAt(std::string_view text, std::size_t pos, std::size_t length) {
     const auto lead = static_cast<unsigned char>(text[pos]);
     if (length == 1) {
         return lead;
@@ -24,15 +32,6 @@ char32_t decodeAt(std::string_view text, std::size_t pos, std::size_t length) {
     }
     return cp;
 }
-
-bool isXmlChar(char32_t cp) {
-    if (cp < 0x20) {
-        return cp == 0x09 || cp == 0x0A || cp == 0x0D;
-    }
-    return cp != 0xFFFE && cp != 0xFFFF;
-}
-
-} // namespace
 
 std::size_t utf8SequenceLength(unsigned char lead) {
     if (lead < 0x80) {
@@ -71,7 +70,7 @@ bool isValidUtf8(std::string_view text) {
                 return false;
             }
         }
-        const char32_t cp = decodeAt(text, pos, length);
+        const char32_t cp = codePointAt(text, pos, length);
         const bool overlong = (length == 3 && cp < 0x800) || (length == 4 && cp < 0x10000);
         const bool surrogate = cp >= 0xD800 && cp <= 0xDFFF;
         if (overlong || surrogate || cp > 0x10FFFF) {
@@ -97,7 +96,7 @@ std::string normaliseInput(std::string_view text) {
         if (pos + length > text.size()) {
             length = text.size() - pos;
         }
-        if (isXmlChar(decodeAt(text, pos, length))) {
+        if (isXmlChar(codePointAt(text, pos, length))) {
             out.append(text.substr(pos, length));
         } else {
             out.append(replacementCharacter);

@@ -2,10 +2,11 @@
 // when accepted, through the reply writer and the program's own escaping and positional walk.
 // The walk must succeed and give the accepted sentence back, whatever the bytes were.
 //
-//   cmake -S . -B build-fuzz -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DORIZUME_BUILD_FUZZERS=ON \
-//         -DORIZUME_BUILD_GUI=OFF
+//   CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DORIZUME_BUILD_FUZZERS=ON
 //   ninja -C build-fuzz fuzz-service-form
-//   build-fuzz/service/fuzz-service-form -max_total_time=30
+//   build-fuzz/service/fuzz/fuzz-service-form -max_total_time=30 service/fuzz/seeds
+//
+// bench/fuzz-long runs it (and every other fuzzer) for minutes.
 
 #include "engine/morpheme_resource.h"
 #include "service/analyzer.h"

@@ -81,9 +81,9 @@ TEST_F(PreferenceStoreTest, ReadingRules) {
         {"no trimming", " needProxy : 1 \n", {{" needProxy ", "1 "}}},
         {"later duplicate wins", "proxyPort: 1\nproxyPort: 2\n", {{"proxyPort", "2"}}},
         {"empty lines under the empty key", "\n\nneedProxy: 1\n", {{"", ""}, {"needProxy", "1"}}},
-        {"CR LF, last line unended",
-         "needProxy: 1\r\ncolor: 80",
-         {{"needProxy", "1"}, {"color", "80"}}},
+        {"CR LF, stray CRs, last line unended",
+         "needProxy: 1\r\nproxyPort: 8\r: x\r\ncolor: \r\r\nkey\r\r",
+         {{"needProxy", "1"}, {"proxyPort", "8"}, {"color", ""}, {"key", ""}}},
         {"UTF-8 text", "proxyAddress: プロキシ\n", {{"proxyAddress", "プロキシ"}}},
     };
     for (const auto& [name, bytes, expected] : cases) {

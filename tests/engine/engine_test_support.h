@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ranges>
 #include <string>
 #include <utility>
 #include <vector>
@@ -14,6 +15,7 @@
 namespace enginetest {
 
 using Word = std::pair<std::string, std::string>; // part of speech, surface
+using Texts = std::vector<std::string>;
 
 class EngineTest : public ::testing::Test {
 protected:
@@ -24,26 +26,15 @@ protected:
     }
     void TearDown() override { engine::resetHooks(); }
 
-    std::vector<std::string> messages;
+    Texts messages;
 };
-
-inline std::unique_ptr<sequencerClass> makeSequencer(const std::vector<Word>& words) {
-    auto seq = std::make_unique<sequencerClass>();
-    seq->Constructor();
-    for (const auto& [pos, surface] : words)
-        seq->appendSequence(pos, surface);
-    return seq;
-}
+class sequencerClassTest : public EngineTest {};
 
 // "a|b|" -> {"a", "b", ""}
-inline std::vector<std::string> split(const std::string& text, char by) {
-    std::vector<std::string> parts(1);
-    for (const char c : text) {
-        if (c == by)
-            parts.emplace_back();
-        else
-            parts.back().push_back(c);
-    }
+inline Texts split(const std::string& text, char by) {
+    Texts parts;
+    for (const auto part : std::views::split(text, by))
+        parts.emplace_back(part.begin(), part.end());
     return parts;
 }
 
@@ -55,17 +46,20 @@ inline std::vector<Word> words(const std::string& list) {
     return out;
 }
 
+inline std::unique_ptr<sequencerClass> makeSequencer(const std::vector<Word>& words) {
+    auto seq = std::make_unique<sequencerClass>();
+    seq->Constructor();
+    for (const auto& [pos, surface] : words)
+        seq->appendSequence(pos, surface);
+    return seq;
+}
+
 // Every text of one complete replay of a sequencer or a pool, in order.
-template <class Source> std::vector<std::string> replay(Source& source) {
-    std::vector<std::string> units;
+template <class Source> Texts replay(Source& source) {
+    Texts units;
     for (std::string s; source.getNextMorpheme(s);)
         units.push_back(s);
     return units;
-}
-
-// The sub-pool numbers a composite pool recorded.
-inline std::vector<std::int32_t> subParts(const sequencerClass& seq, std::int32_t pool) {
-    return dynamic_cast<const DoshiJoshiClass&>(*seq.myMorpheme[pool]).myPart;
 }
 
 } // namespace enginetest

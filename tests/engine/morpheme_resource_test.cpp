@@ -8,17 +8,14 @@ TEST(morphemeResource, EscapesLineEndsTabsAndSingleSpaceSurfaces) {
     // clang-format off
     const std::pair<std::string, std::string> cases[] = {
         {"", ""}, {"<surface> </surface>", "<surface>space</surface>"},
-        {"<surface>\t</surface>", "<surface>tab</surface>"},
-        {"<surface>\n</surface>", "<surface>EndOfLine</surface>"},
-        {"<surface>  </surface>", "<surface>  </surface>"},
+        {"<surface>\t</surface>", "<surface>tab</surface>"}, {"<surface>  </surface>", "<surface>  </surface>"},
+        {"<surface>\n</surface>", "<surface>EndOfLine</surface>"}, {"<a/>\n  <b/>", "<a/>EndOfLine  <b/>"},
+        {"<surface> \t</surface>", "<surface> tab</surface>"}, {"\xff\t\xfe", "\xfftab\xfe"},
         {"<surface> </surface><surface> </surface>", "<surface>space</surface><surface>space</surface>"},
         {"<surface> </surface", "<surface> </surface"},
-        {"<surface> \t</surface>", "<surface> tab</surface>"},
         {"<surface a=\"1\"> </surface>", "<surface a=\"1\"> </surface>"},
-        {"<a/>\n  <b/>", "<a/>EndOfLine  <b/>"},
         {"a\r\nb\rc", "a\rEndOfLineb\rc"}, // only the program's line end is replaced
         {"<surface>a\tb\nc</surface>", "<surface>atabbEndOfLinec</surface>"},
-        {"\xff\t\xfe", "\xfftab\xfe"},
     };
     // clang-format on
     for (const auto& [text, escaped] : cases) {

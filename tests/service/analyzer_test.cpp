@@ -1,20 +1,24 @@
 // MeCab with the UTF-8 IPADIC through Analyzer: the mapped parts of speech of the sentences the
-// program's unit merging is built around, whitespace as words, and long texts cut in pieces.
+// program's unit merging is built around, whitespace as words, long texts cut in pieces and long
+// runs of one character class cut short.
 
 #include "service/analyzer.h"
+#include "service/utf8.h"
 #include "tests/service/service_test_support.h"
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstring>
 #include <stdexcept>
 
 namespace orizume::service {
 namespace {
 
-testing::Pairs pairsOf(const std::vector<Word>& words) {
+testing::Pairs pairsOf(const WordList& words) {
     testing::Pairs pairs;
-    for (const Word& word : words) {
-        pairs.emplace_back(std::string(word.partOfSpeech), word.surface);
+    for (std::size_t i = 0; i < words.size(); ++i) {
+        pairs.emplace_back(words.partOfSpeech(i), words.surface(i));
     }
     return pairs;
 }
@@ -23,8 +27,11 @@ class AnalyzerTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { analyzer = std::make_unique<Analyzer>(ORIZUME_MECAB_DICDIR); }
     static void TearDownTestSuite() { analyzer.reset(); }
+    // The text is handed over as a view of a buffer with nothing after it, not even a NUL.
     static testing::Pairs analyze(std::string_view text) {
-        return pairsOf(analyzer->analyze(text));
+        const auto buffer = std::make_unique<char[]>(text.size());
+        std::memcpy(buffer.get(), text.data(), text.size());
+        return pairsOf(analyzer->analyze(std::string_view(buffer.get(), text.size())));
     }
     static std::unique_ptr<Analyzer> analyzer;
 };
@@ -50,18 +57,20 @@ TEST_F(AnalyzerTest, MapsTheMergingExamplesAndGivesWhitespaceAsWords) {
     };
     // clang-format on
     for (const auto& [text, expected] : cases) {
-        const std::vector<Word> words = analyzer->analyze(text);
+        const WordList words = analyzer->analyze(text);
         EXPECT_EQ(testing::listed(pairsOf(words)), expected) << ::testing::PrintToString(text);
-        for (const Word& word : words) {
-            if (word.surface == " " || word.surface == "\t" || word.surface == "\n") {
-                EXPECT_EQ(word.reading, "") << ::testing::PrintToString(text);
+        for (std::size_t i = 0; i < words.size(); ++i) {
+            if (words.surface(i) == " " || words.surface(i) == "\t" || words.surface(i) == "\n") {
+                EXPECT_EQ(words.reading(i), "") << ::testing::PrintToString(text);
             }
         }
     }
 }
 
 TEST_F(AnalyzerTest, LongTextsAreCutBetweenSentences) {
-    const std::string sentence = "私は東京大学に行きました。";
+    // A piece that ends in a line feed, followed by more text, handed to MeCab without a NUL of
+    // its own: MeCab reads on to the end of the buffer (and writes past its lattice).
+    const std::string sentence = "東京大学に行きました。";
     const testing::Pairs one = analyze(sentence);
     for (const std::string separator : {"\n", ""}) {
         std::string text;
@@ -81,6 +90,27 @@ TEST_F(AnalyzerTest, LongTextsAreCutBetweenSentences) {
         kana += "あいうえお";
     }
     EXPECT_EQ(testing::joinSurfaces(analyze(kana)), kana);
+}
+
+TEST_F(AnalyzerTest, LongRunsOfOneClassComeBackWholeAndFast) {
+    // MeCab scans a run of one class to its end from every position: 64 KiB of "a" took five
+    // seconds before such runs were cut. Whitespace runs must come back as words, character for
+    // character, and no cut may split a character.
+    for (const std::string unit : {"a", "1", "!", "ア", "ａ", "漢", "あ", "😀", " ", "\n", " a"}) {
+        std::string text;
+        while (text.size() + unit.size() <= 64 * 1024) {
+            text += unit;
+        }
+        const auto start = std::chrono::steady_clock::now();
+        const WordList words = analyzer->analyze(text);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1)) << unit;
+        std::string joined;
+        for (std::size_t i = 0; i < words.size(); ++i) {
+            joined += words.surface(i);
+            ASSERT_TRUE(isValidUtf8(words.surface(i))) << unit << " word " << i;
+        }
+        EXPECT_EQ(joined, text) << unit;
+    }
 }
 
 TEST(Analyzer, MissingDictionaryIsReported) {

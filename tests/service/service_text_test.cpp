@@ -104,7 +104,7 @@ TEST(ReplyWriter, WritesTheShapeTheProgramWalks) {
     EXPECT_EQ(testing::listed(testing::walkReply(reply, &ok)),
               "名詞 雨|特殊  |特殊 \t|特殊 \n|名詞 A&B<C>");
     EXPECT_TRUE(ok);
-    EXPECT_TRUE(testing::walkReply(writeReply({}), &ok).empty());
+    EXPECT_TRUE(testing::walkReply(writeReply(WordList{}), &ok).empty());
     EXPECT_TRUE(ok) << "an empty word list still walks";
 }
 

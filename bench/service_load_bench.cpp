@@ -1,0 +1,257 @@
+// Figures for the analysis service program, run as its own process on a free port: its memory
+// when idle, at its peak under worst-case requests and after load; the time to answer a request
+// beside slow clients; requests per second under load; and the time to stop on SIGTERM.
+//
+//   service-load-bench SERVICE_PROGRAM TEXT_FILE [--dicdir DIR] [--rounds N] [--requests N]
+//                      [--clients N] [--load-bytes N]
+//
+// One figure per line. bench/run-figures runs this on the same text as service-bench.
+
+#include "service/http_connection.h"
+#include "tests/service/service_test_support.h"
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using namespace orizume::service::testing;
+using namespace std::chrono_literals;
+
+double msSince(Clock::time_point start) {
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+double percentile(std::vector<double> values, double p) {
+    if (values.empty()) {
+        return 0;
+    }
+    std::sort(values.begin(), values.end());
+    return values[std::min(values.size() - 1, static_cast<std::size_t>(p * values.size()))];
+}
+
+double statusMiB(pid_t pid, std::string_view field) {
+    return static_cast<double>(statusKiB(pid, field)) / 1024;
+}
+
+// Starts the peak (VmHWM) afresh at the present resident memory.
+void resetPeak(pid_t pid) {
+    std::ofstream("/proc/" + std::to_string(pid) + "/clear_refs") << "5";
+}
+
+// Resident memory: all of it, and the part that is not the dictionary's mapped file (heap and
+// stacks), which is what the service can give back.
+std::string residentText(pid_t pid) {
+    char text[96];
+    std::snprintf(text, sizeof text, "%.1f MiB (%.1f MiB without the dictionary file)",
+                  statusMiB(pid, "VmRSS"), statusMiB(pid, "RssAnon"));
+    return text;
+}
+
+// The service gives memory back a second or so after its last client has gone.
+std::string idleText(pid_t pid) {
+    std::this_thread::sleep_for(2500ms);
+    return residentText(pid);
+}
+
+std::string parseRequest(const std::string& body) {
+    return programRequest("/MAService/V1/parse", body);
+}
+
+// Clients that hold connections open: half send nothing, half a byte of a request each second.
+class SlowClients {
+public:
+    SlowClients(int port, int count) {
+        for (int i = 0; i < count; ++i) {
+            connections_.push_back(std::make_unique<Connection>(port));
+        }
+        trickler_ = std::thread([this] {
+            const std::string request = parseRequest(programForm("雨"));
+            for (std::size_t at = 0; !done_ && at < request.size(); ++at) {
+                for (std::size_t i = 0; i < connections_.size(); i += 2) {
+                    connections_[i]->send(request.substr(at, 1));
+                }
+                for (int tick = 0; !done_ && tick < 100; ++tick) {
+                    std::this_thread::sleep_for(10ms);
+                }
+            }
+        });
+    }
+    ~SlowClients() {
+        done_ = true;
+        trickler_.join();
+    }
+    SlowClients(const SlowClients&) = delete;
+    SlowClients& operator=(const SlowClients&) = delete;
+
+private:
+    std::vector<std::unique_ptr<Connection>> connections_;
+    std::atomic<bool> done_{false};
+    std::thread trickler_;
+};
+
+double medianRequestMs(int port, const std::string& request, int runs) {
+    std::vector<double> times;
+    for (int i = 0; i < runs; ++i) {
+        const auto start = Clock::now();
+        rawExchange(port, request);
+        times.push_back(msSince(start));
+    }
+    return percentile(times, 0.5);
+}
+
+// Sends `requests` requests from `clients` clients at once; prints requests/s, errors, median
+// and 99th percentile.
+void loadRound(int port, int round, int clients, int requests, const std::string& request,
+               const std::string& expected, pid_t pid) {
+    std::vector<std::vector<double>> latencies(static_cast<std::size_t>(clients));
+    std::atomic<int> errors{0};
+    std::vector<std::thread> threads;
+    const auto start = Clock::now();
+    for (int c = 0; c < clients; ++c) {
+        threads.emplace_back([&, c] {
+            for (int r = c; r < requests; r += clients) {
+                const auto sent = Clock::now();
+                if (rawExchange(port, request) != expected) {
+                    ++errors;
+                }
+                latencies[static_cast<std::size_t>(c)].push_back(msSince(sent));
+            }
+        });
+    }
+    for (std::thread& thread : threads) {
+        thread.join();
+    }
+    const double seconds = msSince(start) / 1000;
+    std::vector<double> all;
+    for (const auto& list : latencies) {
+        all.insert(all.end(), list.begin(), list.end());
+    }
+    std::printf(
+        "load round %d: %d clients, %d requests: %.0f requests/s, %d errors, median %.2f ms, "
+        "p99 %.2f ms, service resident memory %.1f MiB\n",
+        round, clients, requests, requests / seconds, errors.load(), percentile(all, 0.5),
+        percentile(all, 0.99), statusMiB(pid, "VmRSS"));
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 3) {
+        std::cerr << "usage: service-load-bench SERVICE_PROGRAM TEXT_FILE [--dicdir DIR] "
+                     "[--rounds N] [--requests N] [--clients N] [--load-bytes N]\n";
+        return 2;
+    }
+    std::string dicdir = "/var/lib/mecab/dic/ipadic-utf8";
+    int rounds = 3;
+    int requests = 10000;
+    int clients = 16;
+    std::size_t loadBytes = 1000;
+    for (int i = 3; i + 1 < argc; i += 2) {
+        const std::string arg = argv[i];
+        const int value = std::max(1, std::atoi(argv[i + 1]));
+        if (arg == "--dicdir") {
+            dicdir = argv[i + 1];
+        } else if (arg == "--rounds") {
+            rounds = value;
+        } else if (arg == "--requests") {
+            requests = value;
+        } else if (arg == "--clients") {
+            clients = value;
+        } else if (arg == "--load-bytes") {
+            loadBytes = static_cast<std::size_t>(value);
+        }
+    }
+    std::ifstream file(argv[2], std::ios::binary);
+    std::ostringstream contents;
+    contents << file.rdbuf();
+    const std::string text = contents.str();
+    ServiceProcess service(argv[1], dicdir.c_str());
+    const int port = service.port();
+    if (text.empty() || port <= 0) {
+        std::cerr << "service-load-bench: no text in " << argv[2]
+                  << " or the service did not start\n";
+        return 1;
+    }
+    const pid_t pid = service.pid();
+
+    std::printf("service memory at start: %s\n", residentText(pid).c_str());
+    const std::string request = parseRequest(programForm(text));
+    rawExchange(port, request);
+    std::printf("service memory, idle after the first request: %s\n", idleText(pid).c_str());
+
+    const double idle = medianRequestMs(port, request, 21);
+    std::printf("request of %zu bytes, service otherwise idle: median %.2f ms\n", text.size(),
+                idle);
+    {
+        const SlowClients slow(port, 64);
+        std::this_thread::sleep_for(200ms);
+        const double beside = medianRequestMs(port, request, 21);
+        std::printf("request beside 64 slow clients (32 silent, 32 sending a byte a second): "
+                    "median %.2f ms (%.2fx idle)\n",
+                    beside, beside / idle);
+    }
+
+    // The worst bodies at the limit: every byte a word of its own.
+    const std::size_t limit = orizume::service::ServiceLimits{}.maxBodyBytes;
+    for (const char filler : {'+', 'a'}) {
+        std::string body = "appid=x&results=ma&sentence=";
+        body.resize(limit, filler);
+        const std::string worst = parseRequest(body);
+        resetPeak(pid);
+        const double before = statusMiB(pid, "VmRSS");
+        std::vector<std::thread> threads;
+        const auto start = Clock::now();
+        for (int i = 0; i < 8; ++i) {
+            threads.emplace_back([&] { rawExchange(port, worst); });
+        }
+        for (std::thread& thread : threads) {
+            thread.join();
+        }
+        const double ms = msSince(start);
+        const double peak = statusMiB(pid, "VmHWM");
+        std::printf("8 requests at once of %zu bytes of \"%c\" (the body limit): %.0f ms, service "
+                    "peak memory %.1f MiB (%.1f MiB before)\n",
+                    limit, filler, ms, peak, before);
+        std::printf("service memory, idle after them: %s\n", idleText(pid).c_str());
+    }
+
+    // A paragraph of the text, as the program sends most often.
+    std::size_t cut = std::min(loadBytes, text.size());
+    while (cut < text.size() && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) {
+        --cut;
+    }
+    const std::string loadRequest = parseRequest(programForm(text.substr(0, cut)));
+    const std::string expected = rawExchange(port, loadRequest);
+    std::printf("load: requests of %zu bytes of the text\n", cut);
+    for (int round = 1; round <= rounds; ++round) {
+        loadRound(port, round, clients, requests, loadRequest, expected, pid);
+    }
+    std::printf("service memory, idle after load: %s\n", idleText(pid).c_str());
+
+    {
+        const SlowClients slow(port, 64);
+        std::string body = "appid=x&results=ma&sentence=";
+        body.resize(limit, 'a');
+        std::thread busy([&] { rawExchange(port, parseRequest(body)); });
+        std::this_thread::sleep_for(100ms);
+        const auto start = Clock::now();
+        kill(pid, SIGTERM);
+        const int status = service.waitForExit(10s);
+        std::printf("stop on SIGTERM beside 64 slow clients and an analysis: %.0f ms (exit "
+                    "status %d)\n",
+                    msSince(start), status);
+        busy.join();
+    }
+    return 0;
+}

@@ -1,0 +1,332 @@
+#include "service/http_connection.h"
+
+#include "service/parse_request.h"
+#include "service/reply_writer.h"
+
+#include <boost/asio/post.hpp>
+#include <boost/beast/core/bind_handler.hpp>
+#include <boost/beast/http/read.hpp>
+#include <boost/beast/http/write.hpp>
+
+#include <cctype>
+#include <ctime>
+#include <iterator>
+
+namespace orizume::service {
+
+namespace asio = boost::asio;
+namespace beast = boost::beast;
+namespace http = beast::http;
+
+namespace {
+
+constexpr std::string_view xmlType = "application/xml; charset=UTF-8";
+constexpr std::string_view parsePath = "/MAService/V1/parse";
+// After the answer, what the client still sends is read and dropped for a while, so that closing
+// does not reset the connection before the client has read the answer.
+constexpr std::chrono::seconds drainTime{2};
+constexpr std::size_t drainLimit = 64 * 1024 * 1024;
+
+std::string_view view(beast::string_view text) {
+    return {text.data(), text.size()};
+}
+
+bool equalsIgnoringCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (std::tolower(static_cast<unsigned char>(a[i])) !=
+            std::tolower(static_cast<unsigned char>(b[i]))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// "application/x-www-form-urlencoded", in any case, with or without parameters.
+bool isFormType(std::string_view contentType) {
+    constexpr std::string_view form = "application/x-www-form-urlencoded";
+    if (contentType.size() < form.size() ||
+        !equalsIgnoringCase(contentType.substr(0, form.size()), form)) {
+        return false;
+    }
+    return contentType.size() == form.size() || contentType[form.size()] == ';' ||
+           contentType[form.size()] == ' ';
+}
+
+// The path of a request target in origin form ("/MAService/V1/parse?x") or in the absolute form a
+// proxy receives ("http://localhost/MAService/V1/parse"), percent escapes decoded; empty when it
+// has none.
+std::string pathOf(std::string_view target) {
+    target = target.substr(0, target.find('?'));
+    for (const std::string_view scheme : {"http://", "https://"}) {
+        if (target.size() > scheme.size() &&
+            equalsIgnoringCase(target.substr(0, scheme.size()), scheme)) {
+            const std::size_t slash = target.find('/', scheme.size());
+            target = slash == scheme.size() || slash == std::string_view::npos
+                         ? std::string_view()
+                         : target.substr(slash);
+            break;
+        }
+    }
+    std::string path;
+    for (std::size_t i = 0; i < target.size(); ++i) {
+        const auto hex = [&](std::size_t at) {
+            return at < target.size() && std::isxdigit(static_cast<unsigned char>(target[at]));
+        };
+        if (target[i] == '%' && hex(i + 1) && hex(i + 2)) {
+            path += static_cast<char>(std::stoi(std::string(target.substr(i + 1, 2)), nullptr, 16));
+            i += 2;
+        } else {
+            path += target[i];
+        }
+    }
+    return path;
+}
+
+// The methods a request may name; any other is a malformed request.
+bool isKnownMethod(http::verb method) {
+    switch (method) {
+    case http::verb::get:
+    case http::verb::head:
+    case http::verb::post:
+    case http::verb::put:
+    case http::verb::delete_:
+    case http::verb::connect:
+    case http::verb::options:
+    case http::verb::trace:
+    case http::verb::patch:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Request text comes from the peer: keep control bytes and endless text out of the log.
+std::string printable(std::string_view text) {
+    constexpr std::size_t limit = 200;
+    std::string out;
+    for (const char c : text.substr(0, limit)) {
+        const auto byte = static_cast<unsigned char>(c);
+        out += (byte < 0x20 || byte == 0x7F || c == '"') ? '?' : c;
+    }
+    if (text.size() > limit) {
+        out += "...";
+    }
+    return out.empty() ? "-" : out;
+}
+
+std::string utcNow() {
+    const std::time_t now = std::time(nullptr);
+    std::tm parts{};
+    gmtime_r(&now, &parts);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &parts);
+    return text;
+}
+
+// Errors of the parser that mean the client sent something other than HTTP; the rest (the
+// connection closed, the deadline passed) leave nobody to answer.
+bool isMalformed(beast::error_code ec) {
+    return ec.category() == http::make_error_code(http::error::bad_method).category() &&
+           ec != http::error::end_of_stream && ec != http::error::partial_message &&
+           ec != http::error::short_read;
+}
+
+} // namespace
+
+HttpConnection::HttpConnection(asio::ip::tcp::socket socket, const ConnectionContext& context)
+    : stream_(std::move(socket)), context_(context),
+      // Room for the largest head and one read beyond it: nothing is buffered past the cap.
+      buffer_(context.limits.maxHeadBytes + 4096) {
+    ++context_.connections;
+    beast::error_code ec;
+    const auto remote = stream_.socket().remote_endpoint(ec);
+    remote_ = ec ? "-" : remote.address().to_string();
+}
+
+HttpConnection::~HttpConnection() {
+    --context_.connections;
+}
+
+void HttpConnection::start() {
+    stream_.expires_after(context_.limits.deadline);
+    parser_.emplace();
+    parser_->header_limit(static_cast<std::uint32_t>(context_.limits.maxHeadBytes));
+    parser_->body_limit(context_.limits.maxBodyBytes);
+    http::async_read_header(
+        stream_, buffer_, *parser_,
+        beast::bind_front_handler(&HttpConnection::onHeader, shared_from_this()));
+}
+
+void HttpConnection::onHeader(beast::error_code ec, std::size_t) {
+    if (ec) {
+        refuseUnreadable(ec);
+        return;
+    }
+    const Request& request = parser_->get();
+    method_ = printable(view(request.method_string()));
+    head_ = request.method() == http::verb::head;
+    target_ = printable(view(request.target()));
+    if (const auto length = parser_->content_length()) {
+        contentLength_ = std::to_string(*length);
+    }
+    if (static_cast<std::size_t>(std::distance(request.begin(), request.end())) >
+        context_.limits.maxHeaderFields) {
+        answerError(431, "too many header fields");
+        return;
+    }
+    if (!isKnownMethod(request.method())) {
+        answerError(400, "bad request");
+        return;
+    }
+    const auto read = [self = shared_from_this()] {
+        http::async_read(self->stream_, self->buffer_, *self->parser_,
+                         beast::bind_front_handler(&HttpConnection::onBody, self));
+    };
+    if (request.version() >= 11 &&
+        equalsIgnoringCase(view(request[http::field::expect]), "100-continue")) {
+        interim_ = {http::status::continue_, 11};
+        http::async_write(stream_, interim_,
+                          [self = shared_from_this(), read](beast::error_code e, std::size_t) {
+                              if (!e) {
+                                  read();
+                              }
+                          });
+        return;
+    }
+    read();
+}
+
+void HttpConnection::onBody(beast::error_code ec, std::size_t) {
+    if (ec) {
+        refuseUnreadable(ec);
+        return;
+    }
+    dispatch(parser_->release());
+}
+
+void HttpConnection::refuseUnreadable(beast::error_code ec) {
+    if (ec == http::error::header_limit) {
+        // The parser takes the request line in as soon as it is whole: without one, the line
+        // alone is over the cap.
+        if (parser_->get().target().empty()) {
+            answerError(414, "request target too long");
+        } else {
+            answerError(431, "request header fields too large");
+        }
+    } else if (ec == http::error::body_limit) {
+        answerError(400, "the request body is larger than " +
+                             std::to_string(context_.limits.maxBodyBytes) + " bytes");
+    } else if (isMalformed(ec)) {
+        answerError(400, "bad request");
+    }
+    // Otherwise the client is gone or too slow: the connection just closes.
+}
+
+void HttpConnection::dispatch(Request request) {
+    const std::string path = pathOf(view(request.target()));
+    const http::verb method = request.method();
+    if (path == parsePath) {
+        if (method != http::verb::post) {
+            answerError(405, "method " + method_ + " not allowed here", "POST");
+        } else if (request.count(http::field::content_type) != 0 &&
+                   !isFormType(view(request[http::field::content_type]))) {
+            answerError(400, "the body must be application/x-www-form-urlencoded");
+        } else {
+            analyse(std::move(request.body()));
+        }
+    } else if (path == "/") {
+        if (method == http::verb::get || method == http::verb::head) {
+            answer(200, {context_.page, nullptr}, "text/html; charset=UTF-8");
+        } else {
+            answerError(405, "method " + method_ + " not allowed here", "GET, HEAD");
+        }
+    } else {
+        answerError(404, "not found: the service answers POST /MAService/V1/parse and GET /");
+    }
+}
+
+void HttpConnection::analyse(std::string body) {
+    answerStart_ = std::chrono::steady_clock::now();
+    asio::post(context_.analysisPool, [self = shared_from_this(), body = std::move(body)] {
+        ServiceReply reply;
+        try {
+            reply = answerParseRequest(self->context_.analyzer, body, &self->context_.stopping);
+        } catch (const AnalysisCancelled&) {
+            return; // the service is stopping: nobody waits for the answer
+        } catch (const std::exception& e) {
+            reply = {500, writeError(500, std::string("internal error: ") + e.what()), {}};
+        }
+        asio::post(self->stream_.get_executor(), [self, reply = std::move(reply)]() mutable {
+            if (reply.status != 200) {
+                self->answer(reply.status, {std::move(reply.body), nullptr}, xmlType);
+            } else {
+                self->answer(200, {{}, std::make_unique<WordList>(std::move(reply.words))},
+                             xmlType);
+            }
+        });
+    });
+}
+
+void HttpConnection::answerError(int status, std::string_view message, std::string_view allow) {
+    answer(status, {writeError(status, message), nullptr}, xmlType, allow);
+}
+
+void HttpConnection::answer(int status, ReplyBody::value_type body, std::string_view contentType,
+                            std::string_view allow) {
+    if (answerStart_ == std::chrono::steady_clock::time_point{}) {
+        answerStart_ = std::chrono::steady_clock::now();
+    }
+    response_ = {};
+    response_.version(11);
+    response_.result(static_cast<unsigned>(status));
+    if (!allow.empty()) {
+        response_.set(http::field::allow, beast::string_view(allow.data(), allow.size()));
+    }
+    response_.set(http::field::connection, "close");
+    response_.content_length(ReplyBody::size(body));
+    // The answer to HEAD is the head of the answer to GET: its length, without the body.
+    if (head_) {
+        body = {};
+    }
+    response_.body() = std::move(body);
+    response_.set(http::field::content_type,
+                  beast::string_view(contentType.data(), contentType.size()));
+    stream_.expires_after(context_.limits.deadline);
+    http::async_write(stream_, response_,
+                      beast::bind_front_handler(&HttpConnection::onAnswered, shared_from_this()));
+}
+
+void HttpConnection::onAnswered(beast::error_code ec, std::size_t) {
+    const auto us = std::chrono::duration_cast<std::chrono::microseconds>(
+                        std::chrono::steady_clock::now() - answerStart_)
+                        .count();
+    context_.log(utcNow() + " " + remote_ + " \"" + method_ + " " + target_ + "\" " +
+                 std::to_string(response_.result_int()) + " in=" + contentLength_ +
+                 " out=" + std::string(view(response_[http::field::content_length])) + " " +
+                 std::to_string(us / 1000) + "." + std::to_string(us % 1000 / 100) + "ms" +
+                 (ec ? " (not sent: " + ec.message() + ")" : std::string()));
+    ++context_.answered;
+    response_ = {}; // the word list goes now, not when the client has closed
+    if (ec) {
+        return;
+    }
+    beast::error_code ignored;
+    stream_.socket().shutdown(asio::ip::tcp::socket::shutdown_send, ignored);
+    stream_.expires_after(drainTime);
+    drain();
+}
+
+void HttpConnection::drain() {
+    stream_.async_read_some(asio::buffer(drained_),
+                            [self = shared_from_this()](beast::error_code ec, std::size_t n) {
+                                self->drainedBytes_ += n;
+                                if (!ec && self->drainedBytes_ < drainLimit) {
+                                    self->drain();
+                                }
+                            });
+}
+
+} // namespace orizume::service
