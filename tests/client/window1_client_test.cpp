@@ -40,12 +40,6 @@ QByteArray httpReply(int status, const Words& words) {
 const Words kFixedWords = {{"私", "名詞"}, {"は", "助詞"}, {" ", "特殊"},  {"犬", "名詞"},
                            {"。", "特殊"}, {"\n", "特殊"}, {"\t", "特殊"}, {"猫", "名詞"}};
 const QString kFixedText = QStringLiteral("私は 犬。\n\t猫");
-// An unknown part of speech makes the walk wait for a message box: a fixed
-// point in the middle of a walk at which a test acts.
-Words withUnknownWord(Words words) {
-    words.insert(words.begin() + 2, {"謎", "未知語"});
-    return words;
-}
 
 // The texts of the result windows now shown, sorted.
 Texts shownTexts() {
@@ -91,6 +85,16 @@ protected:
             return !window->progressWheel1()->isVisible() &&
                    (text ? status() == QString::fromUtf8(text) : !status().endsWith("..."));
         });
+    }
+    // Sends kFixedText, whose reply holds a word of an unknown part of speech:
+    // its walk waits for a message box, a fixed point at which a test acts.
+    QMessageBox* startAWalkThatWaits() {
+        Words words = kFixedWords;
+        words.insert(words.begin() + 2, {"謎", "未知語"});
+        service.script(httpReply(200, words));
+        window->editField1()->setPlainText(kFixedText);
+        window->PushButton1_Action();
+        return waitForMessageBox();
     }
     // Presses "Parse" and waits until `windows` result windows show and the workers are done.
     void parse(std::size_t windows) {
@@ -188,10 +192,7 @@ TEST_F(Window1Client, FailuresAndRefusedInputsAreReportedAndOpenNoWindow) {
 }
 
 TEST_F(Window1Client, ReplayWaitsWithoutSpinningAndAnEditDuringTheWalkIsKept) {
-    service.script(httpReply(200, withUnknownWord(kFixedWords)));
-    window->editField1()->setPlainText(kFixedText);
-    window->PushButton1_Action();
-    QMessageBox* box = waitForMessageBox();
+    QMessageBox* box = startAWalkThatWaits();
     ASSERT_NE(box, nullptr);
     EXPECT_EQ(box->text(), QStringLiteral("予期しない形態素です: 未知語"));
     EXPECT_EQ(status(), QStringLiteral("受け取ったデータを解析しています..."));
@@ -211,12 +212,9 @@ TEST_F(Window1Client, ReplayWaitsWithoutSpinningAndAnEditDuringTheWalkIsKept) {
 }
 
 TEST_F(Window1Client, OverlappingRepliesEachFillTheirOwnSequencer) {
-    service.script(httpReply(200, withUnknownWord(kFixedWords)));
-    service.script(httpReply(200, Words{{"山", "名詞"}, {"が", "助詞"}, {"川", "名詞"}}));
-    window->editField1()->setPlainText(kFixedText);
-    window->PushButton1_Action();
-    QMessageBox* box = waitForMessageBox();
+    QMessageBox* box = startAWalkThatWaits();
     ASSERT_NE(box, nullptr);
+    service.script(httpReply(200, Words{{"山", "名詞"}, {"が", "助詞"}, {"川", "名詞"}}));
     // A second request and reply while the first reply is half walked.
     window->editField1()->setPlainText(QStringLiteral("山が川"));
     window->PushButton1_Action();
@@ -252,17 +250,15 @@ TEST_F(Window1Client, MainWindowClosedDuringTheFirstArrangementEndsTheParseQuiet
 
 // Records the pool lists it is asked to reorder.
 struct RecordingSequencer : sequencerClass {
-    explicit RecordingSequencer(std::vector<std::vector<std::int32_t>>& l) : lists(l) {}
     void shuffleIt(const std::vector<std::int32_t>& list) override {
         lists.push_back(list);
         sequencerClass::shuffleIt(list);
     }
-    std::vector<std::vector<std::int32_t>>& lists;
+    static inline std::vector<std::vector<std::int32_t>> lists;
 };
 
 TEST_F(Window1Client, ReplayReordersPoolsOneToFiveOfTheSequencerItStartedOn) {
-    std::vector<std::vector<std::int32_t>> lists;
-    auto recording = std::make_shared<RecordingSequencer>(lists);
+    auto recording = std::make_shared<RecordingSequencer>();
     recording->Constructor();
     for (const auto& [surface, pos] : kFixedWords)
         recording->appendSequence(pos, surface);
@@ -285,7 +281,7 @@ TEST_F(Window1Client, ReplayReordersPoolsOneToFiveOfTheSequencerItStartedOn) {
     EXPECT_TRUE(replaced);
     EXPECT_EQ(service.received.size(), 0u);
     EXPECT_EQ(shownTexts(), Texts{kFixedText});
-    EXPECT_EQ(lists, (std::vector<std::vector<std::int32_t>>{{1, 2, 3, 4, 5}}));
+    EXPECT_EQ(RecordingSequencer::lists, (std::vector<std::vector<std::int32_t>>{{1, 2, 3, 4, 5}}));
 }
 
 TEST_F(Window1Client, ProxySettingsAreReadFromTheStoreAtEveryPress) {
