@@ -8,7 +8,6 @@
 #include <QPushButton>
 #include <QTest>
 
-#include <memory>
 #include <vector>
 
 namespace {
@@ -17,8 +16,7 @@ class Window4Test : public testing_support::TemporaryConfig {
 protected:
     void SetUp() override {
         TemporaryConfig::SetUp();
-        store = std::make_unique<PreferenceStore>();
-        store->loadPreferences();
+        store.loadPreferences();
     }
     void TearDown() override {
         closeDialog();
@@ -34,19 +32,19 @@ protected:
         return {d->staticText1()->isEnabled(), d->editField1()->isEnabled(),
                 d->staticText2()->isEnabled(), d->editField2()->isEnabled()};
     }
-    std::unique_ptr<PreferenceStore> store;
+    PreferenceStore store;
 };
 
 TEST_F(Window4Test, OpenFillsTheFieldsAndOkWritesUntouchedValuesBack) {
-    store->prefDictionary["proxyAddress"] = "proxy.example";
+    store.prefDictionary["proxyAddress"] = "proxy.example";
     // The box is checked only for exactly "1"; a stored port, whatever it
     // holds, comes back unchanged.
     const std::pair<const char*, const char*> cases[] = {
         {"1", "10080"}, {"0", "8o8o"}, {"", "123456"}, {"true", ""}, {"1 ", "0"}};
     for (const auto& [value, port] : cases) {
         const bool on = QByteArray(value) == "1";
-        store->prefDictionary["needProxy"] = value;
-        store->prefDictionary["proxyPort"] = port;
+        store.prefDictionary["needProxy"] = value;
+        store.prefDictionary["proxyPort"] = port;
         Window4* dialog = Window4::instance();
         EXPECT_EQ(dialog->windowTitle(), "Untitled");
         EXPECT_FALSE(dialog->isModal());
@@ -60,7 +58,15 @@ TEST_F(Window4Test, OpenFillsTheFieldsAndOkWritesUntouchedValuesBack) {
 }
 
 TEST_F(Window4Test, OkStoresAsTypedWritesAndClosesOrStaysWhenTheWriteFails) {
+    // Closed with its close button: nothing stored, edits kept only while it is open.
+    const QByteArray defaults = fileBytes();
+    Window4::instance()->editField1()->setText("typed");
+    EXPECT_EQ(Window4::instance()->editField1()->text(), "typed") << "one dialog while open";
+    closeDialog();
+    EXPECT_EQ(fileBytes(), defaults);
     Window4* dialog = Window4::instance();
+    EXPECT_EQ(dialog->editField1()->text(), "") << "a new dialog reads the store";
+
     dialog->checkBox1()->setChecked(true);
     dialog->editField1()->setText(" host ");
     QLineEdit* port = dialog->editField2();
@@ -76,24 +82,14 @@ TEST_F(Window4Test, OkStoresAsTypedWritesAndClosesOrStaysWhenTheWriteFails) {
     dialog = Window4::instance();
     dialog->checkBox1()->setChecked(false);
     dialog->editField1()->setText("kept"); // stored even with the box unchecked
-    ASSERT_TRUE(QFile::remove(store->prefFile) && QDir().mkdir(store->prefFile));
+    ASSERT_TRUE(QFile::remove(path()) && QDir().mkdir(path()));
     QTest::mouseClick(dialog->pushButton1(), Qt::LeftButton);
     ASSERT_EQ(reports.size(), 1u) << "a folder in the file's place cannot be replaced";
     EXPECT_TRUE(reports[0].startsWith("環境設定ファイルを保存できません"))
         << reports[0].toStdString();
     EXPECT_EQ(Window4::openInstance(), dialog) << "nothing typed is lost";
-    EXPECT_EQ(store->pref("needProxy"), "0");
-    EXPECT_EQ(store->pref("proxyAddress"), "kept");
-}
-
-TEST_F(Window4Test, CloseButtonStoresNothingAndOneDialogKeepsEdits) {
-    const QByteArray before = fileBytes();
-    Window4::instance()->editField1()->setText("typed");
-    EXPECT_EQ(Window4::instance()->editField1()->text(), "typed") << "one dialog while open";
-    closeDialog();
-    EXPECT_EQ(store->pref("proxyAddress"), "");
-    EXPECT_EQ(fileBytes(), before);
-    EXPECT_EQ(Window4::instance()->editField1()->text(), "") << "a new dialog reads the store";
+    EXPECT_EQ(store.pref("needProxy"), "0");
+    EXPECT_EQ(store.pref("proxyAddress"), "kept");
 }
 
 } // namespace
