@@ -163,7 +163,7 @@ bool PreferenceStore::writePrefFile() {
     QSaveFile file(prefFile);
     bool noTemporary = !file.open(QIODevice::WriteOnly);
     if (!noTemporary) {
-        if (file.write(bytes) == bytes.size() && file.commit())
+        if (file.write(bytes) == bytes.size() && file.flush() && file.commit())
             return true;
         // Written, but the temporary file could not be put in the file's place.
         noTemporary = file.error() != QFileDevice::WriteError;

@@ -37,11 +37,17 @@ TEST_F(AppTest, FirstStartWritesDefaultsAndOpensOnlyTheMainWindow) {
     EXPECT_EQ(reports, 0);
 }
 
-TEST_F(AppTest, AboutAndPreferencesCommandsAreBoundByItemName) {
+TEST_F(AppTest, AboutAndPreferencesAreBoundByItemNameAndAlwaysEnabled) {
+    MenuBar1* bar = MenuBar1::instance();
+    for (const char* name : {"aboutIem", "prefItem"})
+        bar->lookup(name)->setEnabled(false);
+    MenuBar1::enableMenuItems(nullptr);
+    EXPECT_TRUE(bar->lookup("aboutIem")->isEnabled() && bar->lookup("prefItem")->isEnabled());
     EXPECT_TRUE(MenuBar1::dispatch("aboutIem", nullptr));
     EXPECT_TRUE(MenuBar1::dispatch("prefItem", nullptr));
     ASSERT_TRUE(Window3::openInstance() && Window4::openInstance());
     EXPECT_TRUE(Window3::openInstance()->isVisible() && Window4::openInstance()->isVisible());
+    EXPECT_FALSE(app()._aboutIem_Action() || app()._prefItem_Action()) << "commands return false";
     Window3::openInstance()->close();
     Window4::openInstance()->close();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);

@@ -1,12 +1,12 @@
 #include "app/preference_store.h"
+#include "tests/support/temporary_config.h"
 
 #include <QDir>
-#include <QFile>
-#include <QTemporaryDir>
-#include <gtest/gtest.h>
 
+#include <csignal>
 #include <map>
 #include <ostream>
+#include <sys/resource.h>
 #include <tuple>
 #include <utility>
 #include <vector>
@@ -21,54 +21,55 @@ namespace {
 using Store = std::map<QString, QString>;
 const Store defaults = {{"needProxy", "0"}, {"proxyAddress", ""}, {"proxyPort", "0"}};
 
-class PreferenceStoreTest : public ::testing::Test {
+class PreferenceStoreTest : public testing_support::TemporaryConfig {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(config.isValid());
-        qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
-        PreferenceStore::setReporter([this](const QString&) { ++reports; });
-    }
-    void TearDown() override { PreferenceStore::setReporter({}); }
-
-    QString path() const { return config.filePath(QStringLiteral("Orizume.prefs")); }
-    QByteArray fileBytes() const {
-        QFile file(path());
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-    }
     // A store loaded from a file holding `bytes`.
     Store load(const QByteArray& bytes) {
         QFile file(path());
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+        EXPECT_TRUE(QDir().mkpath(folder()) && file.open(QIODevice::WriteOnly) &&
+                    file.write(bytes) == bytes.size());
         file.close();
         PreferenceStore store;
         store.loadPreferences();
         return store.prefDictionary;
     }
-
-    QTemporaryDir config;
-    int reports = 0;
 };
 
 TEST_F(PreferenceStoreTest, FirstRunWritesTheDefaultsAndOnlyTheThreeKeys) {
     PreferenceStore store;
-    store.loadPreferences();
+    store.loadPreferences(); // the configuration folder does not exist yet
     EXPECT_EQ(store.prefDictionary, defaults);
     EXPECT_EQ(fileBytes(), "needProxy: 0\nproxyAddress: \nproxyPort: 0\n");
     store.prefDictionary["color"] = "red"; // kept in the store, not in the file
     store.prefDictionary["proxyAddress"] = " spaced ";
     ASSERT_TRUE(store.writePrefFile());
-    EXPECT_EQ(fileBytes(), "needProxy: 0\nproxyAddress:  spaced \nproxyPort: 0\n");
+    const QByteArray written = "needProxy: 0\nproxyAddress:  spaced \nproxyPort: 0\n";
+    EXPECT_EQ(fileBytes(), written);
+
+    // A full disk: the new text cannot be written anywhere, and the old file stays whole.
+    rlimit limit{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &limit), 0);
+    const rlimit unlimited = limit;
+    limit.rlim_cur = 8;
+    std::signal(SIGXFSZ, SIG_IGN);
+    setrlimit(RLIMIT_FSIZE, &limit);
+    store.prefDictionary["needProxy"] = "1";
+    EXPECT_FALSE(store.writePrefFile());
+    setrlimit(RLIMIT_FSIZE, &unlimited);
+    std::signal(SIGXFSZ, SIG_DFL);
+    EXPECT_EQ(fileBytes(), written);
+    EXPECT_EQ(reports.size(), 1u);
 
     // A name with no room for a temporary file's longer one beside it: the
     // file is rewritten whole, in place.
-    store.prefFile = config.filePath(QString(250, u'p'));
+    store.prefFile = root.filePath(QString(250, u'p'));
     QFile old(store.prefFile);
     ASSERT_TRUE(old.open(QIODevice::WriteOnly) && old.write(QByteArray(200, 'x')) == 200);
     old.close();
     ASSERT_TRUE(store.writePrefFile());
     ASSERT_TRUE(old.open(QIODevice::ReadOnly));
-    EXPECT_EQ(old.readAll(), "needProxy: 0\nproxyAddress:  spaced \nproxyPort: 0\n");
-    EXPECT_EQ(reports, 0);
+    EXPECT_EQ(old.readAll(), "needProxy: 1\nproxyAddress:  spaced \nproxyPort: 0\n");
+    EXPECT_EQ(reports.size(), 1u);
 }
 
 TEST_F(PreferenceStoreTest, ReadingRules) {
@@ -89,35 +90,35 @@ TEST_F(PreferenceStoreTest, ReadingRules) {
         EXPECT_EQ(load(bytes), expected) << name;
         EXPECT_EQ(fileBytes(), bytes) << name << ": reading must not rewrite the file";
     }
-    EXPECT_EQ(reports, 0);
+    EXPECT_TRUE(reports.empty());
     // A character cut off at the end of the file is one cut off before a line end.
     for (const QByteArray bad : {"\xff", "\xe3\x81"}) {
         const Store beforeLineEnd = load("needProxy: " + bad + "\n");
         EXPECT_TRUE(beforeLineEnd.at("needProxy").contains(QChar::ReplacementCharacter));
         EXPECT_EQ(load("needProxy: " + bad), beforeLineEnd) << bad.toHex().data();
-        EXPECT_EQ(std::exchange(reports, 0), 2) << bad.toHex().data() << " is reported";
+        EXPECT_EQ(std::exchange(reports, {}).size(), 2u) << bad.toHex().data() << " is reported";
     }
 }
 
 TEST_F(PreferenceStoreTest, UnusableFolderOrFileIsReportedAndTheStoreKeepsItsValues) {
     // A folder in the file's place can be neither read as text nor replaced.
-    ASSERT_TRUE(QDir().mkdir(path()));
+    ASSERT_TRUE(QDir().mkpath(path()));
     PreferenceStore store;
     store.loadPreferences();
     EXPECT_TRUE(store.prefDictionary.empty());
     store.prefDictionary["needProxy"] = "1";
     EXPECT_FALSE(store.writePrefFile());
     EXPECT_EQ(store.pref("needProxy"), "1");
-    EXPECT_EQ(reports, 2) << "one for the read, one for the write";
+    EXPECT_EQ(reports.size(), 2u) << "one for the read, one for the write";
 
     // A regular file where the configuration folder should be.
-    QFile blocker(config.filePath(QStringLiteral("blocker")));
+    QFile blocker(root.filePath(QStringLiteral("blocker")));
     ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
     qputenv("XDG_CONFIG_HOME", blocker.fileName().toUtf8() + "/sub");
     PreferenceStore orphan;
     orphan.loadPreferences();
     EXPECT_EQ(orphan.prefDictionary, defaults);
-    EXPECT_EQ(reports, 3) << "one message for the missing folder";
+    EXPECT_EQ(reports.size(), 3u) << "one message for the missing folder";
 }
 
 } // namespace

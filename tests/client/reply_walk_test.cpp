@@ -1,5 +1,4 @@
-// The positional walk's building blocks: which nodes count,
-// loading, and the mapping of escaped whitespace surfaces.
+// The positional walk of an escaped reply into a sequencer.
 
 #include "client/reply_walk.h"
 #include "engine/morpheme_resource.h"
@@ -9,29 +8,14 @@
 
 namespace {
 
-TEST(ReplyWalk, OnlyElementsCountAsChildren) {
-    // Indentation and the "EndOfLine" words the escaping leaves between
-    // elements must not shift any position of the walk.
-    const std::string reply = "<?xml version=\"1.0\"?>\n<r>\n  <a>\n    <c1/>\n    <c2/>\n"
-                              "    <list><w><s>x</s><p>名詞</p></w>\n<w/></list>\n  </a>\n</r>\n";
-    std::string text = morphemeResource::replaceAllTheSpecialCharactersToSymbol(reply);
-    pugi::xml_document doc;
-    client::ReplyFailure failure;
-    ASSERT_TRUE(client::loadReply(doc, text, &failure)) << failure.text.toStdString();
-    const pugi::xml_node list = client::findWordList(doc, &failure);
-    ASSERT_TRUE(list);
-    EXPECT_STREQ(list.name(), "list");
-    EXPECT_EQ(client::elementChildCount(list), 2);
-    EXPECT_STREQ(client::lastElementChild(client::elementChild(list, 0)).name(), "p");
-    EXPECT_FALSE(client::elementChild(list, 2));
-    EXPECT_FALSE(client::elementChild(list, -1));
-}
-
-// Walks an escaped reply whose word list holds `words` and replays the
-// sequencer without reordering; "!" stands for a failed walk.
+// Walks an escaped reply whose word list (the root's first child's third
+// child) holds `words`, and replays the sequencer without reordering; "!"
+// marks a failed walk. Indentation and line ends stand between the elements
+// of every reply: only elements count as children.
 std::string walkAndReplay(const std::string& words) {
     std::string reply = morphemeResource::replaceAllTheSpecialCharactersToSymbol(
-        "<r><a><c/><c/><list>" + words + "</list></a></r>");
+        "<?xml version=\"1.0\"?>\n<r>\n <a>\n  <c/>\n  <c/>\n  <list>" + words +
+        "</list>\n </a>\n</r>\n");
     pugi::xml_document doc;
     client::ReplyFailure failure;
     if (!client::loadReply(doc, reply, &failure))
@@ -54,6 +38,9 @@ TEST(ReplyWalk, CraftedWordLists) {
     };
     const Case cases[] = {
         {"empty list", "", ""},
+        {"indented words",
+         "\n   <w>\n    <s>猫</s>\n    <p>名詞</p>\n   </w>\n   <w><s>が</s><p>助詞</p></w>\n  ",
+         "猫が"},
         {"a surface of two blanks stays two blanks", "<w><s>  </s><p>特殊</p></w>", "  "},
         {"whitespace only for 特殊",
          "<w><s> </s><p>特殊</p></w><w><s>\t</s><p>特殊</p></w>"

@@ -1,72 +1,56 @@
-// "Parse" end to end inside the program: the main window against a scripted
-// service on loopback, through the real socket, workers and engine.
+// "Parse" inside the program: the main window against a scripted service on
+// loopback, through the real socket, workers and engine.
 
 #include "app/engine_hooks.h"
-#include "client/reply_walk.h"
+#include "app/preference_store.h"
 #include "engine/hooks.h"
-#include "engine/morpheme_resource.h"
 #include "engine/sequencer.h"
-#include "fake_service.h"
 #include "platform/cooperative_thread.h"
+#include "tests/support/loopback_server.h"
+#include "tests/support/result_windows.h"
 #include "ui/window1.h"
-#include "ui/window2.h"
 
-#include <QApplication>
 #include <QLabel>
-#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <gtest/gtest.h>
 
-using testing_support::closeResultWindows;
-using testing_support::FakeService;
-using testing_support::httpReply;
-using testing_support::replyXml;
-using testing_support::resultWindows;
-using testing_support::waitUntil;
+#include <algorithm>
+
+using namespace testing_support;
+using Words = std::vector<std::pair<std::string, std::string>>; // surface, part of speech
+using Texts = std::vector<QString>;
 
 namespace {
 
-QColor statusColor(Window1* w) {
-    return w->staticText1()->palette().color(QPalette::WindowText);
+QByteArray httpReply(int status, const QByteArray& body) {
+    return "HTTP/1.0 " + QByteArray::number(status) + " X\r\n\r\n" + body;
+}
+// A reply in the shape the service sends: no whitespace between elements.
+QByteArray httpReply(int status, const Words& words) {
+    std::string xml = "<?xml version=\"1.0\"?><ResultSet><ma_result><total_count>0</total_count>"
+                      "<filtered_count>0</filtered_count><word_list>";
+    for (const auto& [surface, pos] : words)
+        xml += "<word><surface>" + surface + "</surface><reading/><pos>" + pos + "</pos></word>";
+    return httpReply(status,
+                     QByteArray::fromStdString(xml + "</word_list></ma_result></ResultSet>"));
 }
 
 // Units that no reordering moves (one-character nouns, particles, whitespace
 // and punctuation), so the rearranged text is predictable.
-const std::vector<std::pair<std::string, std::string>> kFixedWords = {
-    {"私", "名詞"}, {"は", "助詞"}, {" ", "特殊"},  {"犬", "名詞"},
-    {"。", "特殊"}, {"\n", "特殊"}, {"\t", "特殊"}, {"猫", "名詞"},
-};
+const Words kFixedWords = {{"私", "名詞"}, {"は", "助詞"}, {" ", "特殊"},  {"犬", "名詞"},
+                           {"。", "特殊"}, {"\n", "特殊"}, {"\t", "特殊"}, {"猫", "名詞"}};
 const QString kFixedText = QStringLiteral("私は 犬。\n\t猫");
 
-// A word of an unknown part of speech makes the walk show a message box and
-// wait for it: a fixed point in the middle of a walk at which the test acts.
-QMessageBox* waitForMessageBox() {
-    QMessageBox* box = nullptr;
-    waitUntil([&] {
-        for (QWidget* w : QApplication::topLevelWidgets())
-            if (auto* b = qobject_cast<QMessageBox*>(w); b && b->isVisible())
-                box = b;
-        return box != nullptr;
-    });
-    return box;
-}
-
-std::vector<std::pair<std::string, std::string>>
-withUnknownWord(std::vector<std::pair<std::string, std::string>> words) {
-    words.insert(words.begin() + 2, {"謎", "未知語"});
-    return words;
-}
-
 // The texts of the result windows now shown, sorted.
-std::vector<QString> shownTexts() {
-    std::vector<QString> texts;
+Texts shownTexts() {
+    Texts texts;
     for (Window2* r : resultWindows())
         texts.push_back(r->editField1()->toPlainText());
     std::sort(texts.begin(), texts.end());
     return texts;
 }
 
-// Counts the queued calls delivered while it exists.
+// Counts the queued calls (a worker is resumed by one) delivered while it exists.
 struct QueuedCallCounter : QObject {
     QueuedCallCounter() { qApp->installEventFilter(this); }
     bool eventFilter(QObject*, QEvent* event) override {
@@ -76,191 +60,207 @@ struct QueuedCallCounter : QObject {
     int count = 0;
 };
 
+// Records the pool lists it is asked to reorder.
+struct RecordingSequencer : sequencerClass {
+    void shuffleIt(const std::vector<std::int32_t>& list) override {
+        lists.push_back(list);
+        sequencerClass::shuffleIt(list);
+    }
+    static inline std::vector<std::vector<std::int32_t>> lists;
+};
+
 class Window1Client : public ::testing::Test {
 protected:
     void SetUp() override {
         installEngineHooks(); // yield points switch workers, as in the program
         window = Window1::instance();
-        ASSERT_NE(window, nullptr);
-        Window1::setServiceAddressForTesting(service.address());
+        Window1::setServiceAddressForTesting(service.url());
         closeResultWindows();
         window->editField1()->clear();
-        window->myErrorCode = 0;
     }
-
     void TearDown() override {
-        // Let every worker finish before the next test.
-        waitUntil([this] { return !window->progressWheel1()->isVisible(); });
+        waitIdle(); // every worker finishes before the next test
         closeResultWindows();
         Window1::setServiceAddressForTesting(QString());
+        platform::setTimeSliceMicroseconds(5000);
     }
-
-    // Presses "Parse" and waits until a worker has finished (the wheel is off
-    // again) and, when expected, a result window has appeared.
-    void parse(std::size_t expectedWindows) {
-        window->PushButton1_Action();
-        EXPECT_TRUE(waitUntil([&] { return resultWindows().size() >= expectedWindows; }))
-            << "result windows: " << resultWindows().size();
-        EXPECT_TRUE(waitUntil([&] {
+    QString status() const { return window->staticText1()->text(); }
+    QColor statusColor() const {
+        return window->staticText1()->palette().color(QPalette::WindowText);
+    }
+    // Waits until no worker shows the wheel and, if given, the status line shows `text`.
+    bool waitIdle(const char* text = nullptr) {
+        return waitUntil([&] {
             return !window->progressWheel1()->isVisible() &&
-                   !window->staticText1()->text().endsWith("...");
-        }));
+                   (text ? status() == QString::fromUtf8(text) : !status().endsWith("..."));
+        });
+    }
+    // Sends kFixedText, whose reply holds a word of an unknown part of speech:
+    // its walk waits for a message box, a fixed point at which a test acts.
+    QMessageBox* startAWalkThatWaits() {
+        Words words = kFixedWords;
+        words.insert(words.begin() + 2, {"謎", "未知語"});
+        service.script(httpReply(200, words));
+        window->editField1()->setPlainText(kFixedText);
+        window->PushButton1_Action();
+        return waitForMessageBox();
+    }
+    // Presses "Parse" and waits until `windows` result windows show and the workers are done.
+    void parse(std::size_t windows) {
+        window->PushButton1_Action();
+        EXPECT_EQ(status(), QStringLiteral("リクエストを送信しています..."));
+        EXPECT_TRUE(waitUntil([&] { return resultWindows().size() >= windows; }));
+        EXPECT_TRUE(waitIdle());
     }
 
-    FakeService service;
+    LoopbackServer service;
     Window1* window = nullptr;
 };
 
-TEST_F(Window1Client, RequestGoesOutAsTheServiceExpects) {
-    service.script(httpReply(200, replyXml(kFixedWords)));
-    // The field's own text: a no-break space and a line separator go out as they are.
-    window->editField1()->setPlainText(QStringLiteral("50% (half)+日本\u00a0\u2028\n"));
-    parse(1);
-    ASSERT_EQ(service.requests.size(), 1u);
-    const QByteArray request = service.requests.front();
-    const QByteArray body = "appid=PebbleRotator&sentence=50%25+%28half%29%2B" +
-                            QByteArray("日本\xc2\xa0\xe2\x80\xa8%0A&results=ma");
-    EXPECT_TRUE(request.startsWith("POST /MAService/V1/parse HTTP/1.0\r\n")) << request.data();
-    EXPECT_TRUE(request.endsWith("\r\n\r\n" + body)) << request.data();
-    EXPECT_TRUE(request.contains("\r\nContent-length: " + QByteArray::number(body.size())));
-    EXPECT_TRUE(request.contains("Content-type: application/x-www-form-urlencoded"));
-    EXPECT_TRUE(request.contains("Host: 127.0.0.1:" + QByteArray::number(service.port())));
-    EXPECT_TRUE(request.contains("User-Agent: Orizume " ORIZUME_SHORT_VERSION "; PPC\r\n"));
-    EXPECT_FALSE(request.contains("Accept"));
-}
-
 TEST_F(Window1Client, ReplyOpensResultWindowAndUnchangedTextIsReplayedWithoutRequest) {
-    service.script(httpReply(200, replyXml(kFixedWords)));
-    // Unchanged is judged against the text sent, no-break space and all.
+    service.script(httpReply(200, kFixedWords));
+    // The field's own text goes out, no-break space and all, and unchanged is judged against it.
     window->editField1()->setPlainText(kFixedText + QChar(0x00a0));
-    ASSERT_TRUE(window->hasChanged);
+    window->setContentSize(800, 600);
+    platform::setTimeSliceMicroseconds(0);
+    QueuedCallCounter resumes;
     parse(1);
-    EXPECT_EQ(shownTexts(), std::vector<QString>{kFixedText});
+    ASSERT_EQ(service.received.size(), 1u);
+    const QByteArray request = service.received.front();
+    EXPECT_TRUE(request.startsWith("POST /MAService/V1/parse HTTP/1.0\r\n")) << request.data();
+    EXPECT_TRUE(request.endsWith("\r\n\r\nappid=PebbleRotator&sentence=私は+犬。%0A\t猫\xc2\xa0"
+                                 "&results=ma"))
+        << request.data();
+    EXPECT_TRUE(request.contains("\r\nUser-Agent: Orizume " ORIZUME_SHORT_VERSION "; PPC\r\n"));
+    EXPECT_FALSE(request.contains("Accept"));
+    EXPECT_GE(resumes.count, int(kFixedWords.size())) << "the walk must yield at every word";
+    EXPECT_EQ(shownTexts(), Texts{kFixedText});
+    EXPECT_EQ(resultWindows().front()->size(), QSize(800, 600)) << "the main window's size";
+    window->setContentSize(634, 473);
     EXPECT_FALSE(window->hasChanged);
-    EXPECT_EQ(window->staticText1()->text(), QStringLiteral("9文字"));
-    EXPECT_EQ(statusColor(window), QColor(0, 0, 0));
+    EXPECT_EQ(status(), QStringLiteral("9文字"));
+    EXPECT_EQ(statusColor(), QColor(0, 0, 0));
 
+    // The replay reorders pools 1 to 5 of the sequencer it started on, even
+    // when a reply walked meanwhile replaces mySequence (and with it the last
+    // other owner of the old one).
+    auto recording = std::make_shared<RecordingSequencer>();
+    recording->Constructor();
+    for (const auto& [surface, pos] : kFixedWords)
+        recording->appendSequence(pos, surface);
+    window->mySequence = std::move(recording);
+    bool replaced = false;
+    engine::hooks().yieldPoint = [&] {
+        if (platform::inCooperativeThread() && !std::exchange(replaced, true)) {
+            window->mySequence = std::make_shared<sequencerClass>();
+            window->mySequence->Constructor();
+            window->mySequence->appendSequence("名詞", "山");
+        }
+        platform::yieldPoint();
+    };
     parse(2);
-    EXPECT_EQ(service.connections, 1) << "unchanged text must not be sent again";
-    EXPECT_EQ(shownTexts(), std::vector<QString>(2, kFixedText));
+    installEngineHooks();
+    EXPECT_TRUE(replaced);
+    EXPECT_EQ(service.received.size(), 1u) << "unchanged text must not be sent again";
+    EXPECT_EQ(shownTexts(), Texts(2, kFixedText));
+    EXPECT_EQ(RecordingSequencer::lists, (std::vector<std::vector<std::int32_t>>{{1, 2, 3, 4, 5}}));
 }
 
-TEST_F(Window1Client, FailedStatusIsReportedAndAppendedToTheInput) {
-    service.script(httpReply(404, "<html>not here</html>"));
-    window->editField1()->setPlainText(QStringLiteral("こんにちは"));
-    window->PushButton1_Action();
-    ASSERT_TRUE(waitUntil([&] { return window->staticText1()->text() == "Status: 404"; }));
-    EXPECT_EQ(statusColor(window), QColor(255, 0, 0));
-    EXPECT_EQ(window->editField1()->toPlainText(),
-              QStringLiteral("こんにちは\n何らかの理由でサービスを利用できません。"));
-    EXPECT_TRUE(window->hasChanged);
-    EXPECT_EQ(window->myErrorCode, 404);
-    EXPECT_TRUE(resultWindows().empty());
-}
-
-TEST_F(Window1Client, TransportFailuresShowErrorInRedAndChangeNothingElse) {
-    for (const QByteArray& raw : {QByteArray(), QByteArray("HTTP/1.0 200 OK\r\nContent-Ty")}) {
-        // A good reply before, so a silent failure would be judged by its 200.
-        window->myErrorCode = 200;
-        service.script(raw);
-        window->editField1()->setPlainText(QStringLiteral("テスト"));
+TEST_F(Window1Client, FailuresAndRefusedInputsAreReportedAndOpenNoWindow) {
+    const QString input = QStringLiteral("入力"), kana(10666, QChar(u'あ')); // 31,998 bytes
+    const QString appended = QStringLiteral("\n何らかの理由でサービスを利用できません。");
+    const struct {
+        const char* name;
+        QString input;
+        QByteArray raw;  // the scripted reply; none when nothing is sent
+        const char* box; // a message box shown first, or nullptr
+        const char* status;
+        QString inputAfter;
+        std::size_t requests; // sent since the test began
+    } cases[] = {
+        {"status 404", input, httpReply(404, "<html/>"), nullptr, "Status: 404", input + appended,
+         1},
+        {"closed within the head", input, "HTTP/1.0 200 OK\r\nContent-Ty", nullptr, "Error: 5",
+         input, 2},
+        {"cut-off XML", input, httpReply(200, "<a><b>"), nullptr, "Error: 応答を読めません", input,
+         3},
+        {"no word list", input, httpReply(200, "<a><b/></a>"), nullptr,
+         "Error: 語の一覧がありません", input, 4},
+        {"empty input", QString(), "", nullptr, "0文字", QString(), 4},
+        {"32,001 bytes", kana + QChar(u'あ'), "", "ちょっと文章長過ぎ", "10667文字",
+         kana + QChar(u'あ'), 4},
+        {"32,000 bytes are sent", kana + "ab", httpReply(500, ""), nullptr, "Status: 500",
+         kana + "ab" + appended, 5},
+    };
+    for (const auto& c : cases) {
+        window->myErrorCode = 200; // a failure judged by an earlier 200 would pass for good
+        if (!c.raw.isEmpty())
+            service.script(c.raw);
+        window->editField1()->setPlainText(c.input);
         window->PushButton1_Action();
-        EXPECT_TRUE(waitUntil([&] { return window->staticText1()->text().startsWith("Error: "); }))
-            << raw.data() << ": " << window->staticText1()->text().toStdString();
-        EXPECT_EQ(statusColor(window), QColor(255, 0, 0)) << raw.data();
-        EXPECT_EQ(window->editField1()->toPlainText(), QStringLiteral("テスト")) << raw.data();
-        EXPECT_TRUE(resultWindows().empty()) << raw.data();
+        if (c.box) {
+            QMessageBox* box = waitForMessageBox();
+            ASSERT_NE(box, nullptr) << c.name;
+            EXPECT_EQ(box->text(), QString::fromUtf8(c.box)) << c.name;
+            box->accept();
+        }
+        EXPECT_TRUE(waitIdle(c.status)) << c.name << ": " << status().toStdString();
+        const bool failed = QByteArray(c.status).contains(':');
+        EXPECT_EQ(statusColor(), failed ? QColor(255, 0, 0) : QColor(0, 0, 0)) << c.name;
+        const QLabel* line = window->staticText1();
+        EXPECT_LE(line->fontMetrics().horizontalAdvance(status()), line->width()) << c.name;
+        EXPECT_EQ(window->myErrorCode, QByteArray(c.status).startsWith("Status: ")
+                                           ? QByteArray(c.status).mid(8).toInt()
+                                           : 200)
+            << c.name << ": only a header block sets it";
+        EXPECT_EQ(window->editField1()->toPlainText(), c.inputAfter) << c.name;
+        EXPECT_EQ(window->hasChanged, !c.input.isEmpty()) << c.name;
+        EXPECT_EQ(service.received.size(), c.requests) << c.name;
+        EXPECT_TRUE(resultWindows().empty()) << c.name;
     }
-}
-
-TEST_F(Window1Client, UnreadableReplyIsReportedAndKeepsTheInputChanged) {
-    const QByteArray bodies[] = {"<ResultSet><ma_result>", "<a><b/></a>", "Service Unavailable"};
-    for (const QByteArray& body : bodies) {
-        service.script(httpReply(200, body));
-        window->editField1()->setPlainText(QStringLiteral("壊れた応答"));
-        window->PushButton1_Action();
-        // Waits for the parse to end, not only the request thread (the reply comes later).
-        EXPECT_TRUE(waitUntil([&] {
-            return !window->progressWheel1()->isVisible() &&
-                   window->staticText1()->text().startsWith("Error: ");
-        })) << body.data();
-        EXPECT_EQ(statusColor(window), QColor(255, 0, 0)) << body.data();
-        const QLabel* status = window->staticText1();
-        EXPECT_LE(status->fontMetrics().horizontalAdvance(status->text()), status->width())
-            << body.data() << ": the report must fit the status line";
-        EXPECT_TRUE(window->hasChanged) << body.data();
-        EXPECT_TRUE(resultWindows().empty()) << body.data();
-    }
-}
-
-TEST_F(Window1Client, EmptyOrOverLongInputSendsNothing) {
-    window->PushButton1_Action();
-    EXPECT_TRUE(waitUntil([&] { return !window->progressWheel1()->isVisible(); }));
-    EXPECT_EQ(window->staticText1()->text(), QStringLiteral("0文字"));
-    // 10,667 kana are 32,001 bytes: refused although far below 32000 characters.
-    window->editField1()->setPlainText(QString(10667, QChar(u'あ')));
-    window->PushButton1_Action();
-    QMessageBox* box = waitForMessageBox();
-    ASSERT_NE(box, nullptr);
-    EXPECT_EQ(box->text(), QStringLiteral("ちょっと文章長過ぎ"));
-    EXPECT_EQ(window->staticText1()->text(), QStringLiteral("10667文字"));
-    box->accept();
-    EXPECT_TRUE(waitUntil([&] { return !window->progressWheel1()->isVisible(); }));
-    EXPECT_EQ(service.connections, 0);
-    EXPECT_TRUE(resultWindows().empty());
 }
 
 TEST_F(Window1Client, ReplayWaitsWithoutSpinningAndAnEditDuringTheWalkIsKept) {
-    service.script(httpReply(200, replyXml(withUnknownWord(kFixedWords))));
-    window->editField1()->setPlainText(kFixedText);
-    window->PushButton1_Action();
-    QMessageBox* box = waitForMessageBox();
+    QMessageBox* box = startAWalkThatWaits();
     ASSERT_NE(box, nullptr);
     EXPECT_EQ(box->text(), QStringLiteral("予期しない形態素です: 未知語"));
+    EXPECT_EQ(status(), QStringLiteral("受け取ったデータを解析しています..."));
+    EXPECT_TRUE(window->progressWheel1()->isVisible());
     // The walk holds its new sequencer while the box waits; a replay of it waits too.
     window->hasChanged = false;
     window->PushButton1_Action();
-    QueuedCallCounter resumes; // a worker is resumed by a queued call
+    QueuedCallCounter resumes;
     waitUntil([] { return false; }, 100);
     EXPECT_LT(resumes.count, 10) << "the waiting replay is resumed again and again";
     window->editField1()->setPlainText(kFixedText + QStringLiteral("追加"));
     box->accept();
-    EXPECT_TRUE(waitUntil([&] { return resultWindows().size() == 2; }));
-    EXPECT_TRUE(waitUntil([&] { return !window->progressWheel1()->isVisible(); }));
+    EXPECT_TRUE(waitUntil([&] { return resultWindows().size() == 2; }) && waitIdle());
     EXPECT_TRUE(window->hasChanged) << "the edit made during the walk was lost";
     // The unknown word is dropped; everything else comes back, in both windows.
-    EXPECT_EQ(shownTexts(), std::vector<QString>(2, kFixedText));
+    EXPECT_EQ(shownTexts(), Texts(2, kFixedText));
 }
 
 TEST_F(Window1Client, OverlappingRepliesEachFillTheirOwnSequencer) {
-    const std::vector<std::pair<std::string, std::string>> second = {
-        {"山", "名詞"}, {"が", "助詞"}, {" ", "特殊"}, {"川", "名詞"}};
-    service.script(httpReply(200, replyXml(withUnknownWord(kFixedWords))));
-    service.script(httpReply(200, replyXml(second)));
-    window->editField1()->setPlainText(kFixedText);
-    window->PushButton1_Action();
-    QMessageBox* box = waitForMessageBox();
+    QMessageBox* box = startAWalkThatWaits();
     ASSERT_NE(box, nullptr);
+    service.script(httpReply(200, Words{{"山", "名詞"}, {"が", "助詞"}, {"川", "名詞"}}));
     // A second request and reply while the first reply is half walked.
-    window->editField1()->setPlainText(QStringLiteral("山が 川"));
+    window->editField1()->setPlainText(QStringLiteral("山が川"));
     window->PushButton1_Action();
     EXPECT_TRUE(waitUntil([&] { return resultWindows().size() == 1; }));
     // The first text back in the input as its walk ends: the replay belongs to
     // the second reply now, so the first text must be sent again.
     window->editField1()->setPlainText(kFixedText);
     box->accept();
-    EXPECT_TRUE(waitUntil([&] { return resultWindows().size() == 2; }));
-    EXPECT_TRUE(waitUntil([&] { return !window->progressWheel1()->isVisible(); }));
-    service.script(httpReply(200, replyXml(kFixedWords)));
+    EXPECT_TRUE(waitUntil([&] { return resultWindows().size() == 2; }) && waitIdle());
+    service.script(httpReply(200, kFixedWords));
     parse(3);
-    EXPECT_EQ(service.connections, 3) << "the first text was replayed from the second reply";
-    std::vector<QString> expected{kFixedText, kFixedText, QStringLiteral("山が 川")};
-    std::sort(expected.begin(), expected.end());
-    EXPECT_EQ(shownTexts(), expected);
+    EXPECT_EQ(service.received.size(), 3u) << "the first text was replayed from the second reply";
+    EXPECT_EQ(shownTexts(), (Texts{QStringLiteral("山が川"), kFixedText, kFixedText})); // sorted
 }
 
 TEST_F(Window1Client, MainWindowClosedDuringTheFirstArrangementEndsTheParseQuietly) {
-    service.script(httpReply(200, replyXml(kFixedWords)));
+    service.script(httpReply(200, kFixedWords));
     window->editField1()->setPlainText(kFixedText);
     QPointer<Window1> doomed = window;
     engine::hooks().yieldPoint = [&] {
@@ -277,29 +277,23 @@ TEST_F(Window1Client, MainWindowClosedDuringTheFirstArrangementEndsTheParseQuiet
     EXPECT_TRUE(resultWindows().empty());
 }
 
-TEST_F(Window1Client, ReplayKeepsItsSequencerWhenANewReplyReplacesIt) {
-    // A reply walked while a replay of unchanged input waits at a yield point
-    // replaces mySequence; the replay must go on with the sequencer it started on.
-    window->editField1()->setPlainText(kFixedText);
-    ASSERT_NE(window->parseXML(morphemeResource::replaceAllTheSpecialCharactersToSymbol(replyXml(kFixedWords).toStdString()), nullptr),
-              nullptr);
-    window->hasChanged = false;
-    bool replaced = false;
-    engine::hooks().yieldPoint = [&] {
-        if (platform::inCooperativeThread() && !replaced) {
-            replaced = true;
-            auto other = std::make_shared<sequencerClass>();
-            other->Constructor();
-            other->appendSequence("名詞", "山");
-            window->mySequence = other; // the old sequencer's last other owner lets go
-        }
-        platform::yieldPoint();
+TEST_F(Window1Client, ProxySettingsAreReadFromTheStoreAtEveryPress) {
+    PreferenceStore store;
+    // needProxy, proxyPort; then the socket's proxy address and port.
+    const std::tuple<const char*, const char*, const char*, int> cases[] = {
+        {"1", " 81.9x", "proxy", 81}, // the leading number, truncated
+        {"0", "81", "", 0},
+        {"1", "0", "proxy", 0},
+        {"1 ", "81", "", 0},
     };
-    parse(1);
-    installEngineHooks();
-    EXPECT_TRUE(replaced);
-    EXPECT_EQ(service.connections, 0);
-    EXPECT_EQ(shownTexts(), std::vector<QString>{kFixedText});
+    for (const auto& [need, port, address, proxyPort] : cases) {
+        store.prefDictionary = {
+            {"needProxy", need}, {"proxyAddress", "proxy"}, {"proxyPort", port}};
+        window->PushButton1_Action(); // the input is empty: nothing is sent
+        EXPECT_TRUE(waitIdle("0文字"));
+        EXPECT_EQ(window->tcpSocket1()->httpProxyAddress, address) << need << " / " << port;
+        EXPECT_EQ(window->tcpSocket1()->httpProxyPort, proxyPort) << need << " / " << port;
+    }
 }
 
 } // namespace

@@ -1,27 +1,24 @@
-// Cooperative threads on the Qt event loop, run offscreen. Not in the sanitizer run:
-// AddressSanitizer cannot follow fcontext stack switches and reports false errors.
+// Cooperative threads on the Qt event loop, run offscreen.
 
 #include "platform/cooperative_thread.h"
+#include "tests/support/event_loop.h"
 
 #include <QAbstractButton>
-#include <QApplication>
-#include <QDeadlineTimer>
 #include <QDialog>
-#include <QMessageBox>
 #include <QTimer>
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 using namespace platform;
+using testing_support::shownMessageBox;
+using testing_support::waitUntil;
+using Log = std::vector<std::string>;
 
 namespace {
-
-using Log = std::vector<std::string>;
 
 struct LambdaThread : CooperativeThread {
     std::function<void()> body, onDestroy;
@@ -36,22 +33,6 @@ void start(
     t->onDestroy = std::move(onDestroy);
     t->setPriority(2);
     t->Run(); // the scheduler keeps it alive
-}
-
-// Runs the event loop until `done` holds; false after five seconds.
-bool waitUntil(const std::function<bool()>& done) {
-    QDeadlineTimer deadline(5000);
-    while (!done() && !deadline.hasExpired())
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    return done();
-}
-
-QMessageBox* findMessageBox(const QString& text) {
-    for (QWidget* w : QApplication::topLevelWidgets())
-        if (auto* box = qobject_cast<QMessageBox*>(w);
-            box && box->isVisible() && box->text().contains(text))
-            return box;
-    return nullptr;
 }
 
 class CooperativeThreadTest : public ::testing::Test {
@@ -74,41 +55,36 @@ TEST_F(CooperativeThreadTest, WorkersInterleaveOnlyAtYieldPoints) {
     for (const auto& [slice, expected] : cases) {
         setTimeSliceMicroseconds(slice);
         Log log;
-        int finished = 0;
         for (std::string name : {"A", "B"})
             start([&, name] {
                 for (int i = 0; i < 3; ++i) {
                     log.push_back(name + (inCooperativeThread() ? std::to_string(i) : "?"));
                     yieldPoint();
                 }
-                ++finished;
             });
         yieldPoint(); // outside a worker: returns at once, runs nothing
         EXPECT_TRUE(log.empty()) << "slice " << slice << ": Run and yieldPoint must not run a body";
-        ASSERT_TRUE(waitUntil([&] { return finished == 2; })) << "slice " << slice;
+        EXPECT_TRUE(waitUntil([&] { return log.size() == 6; })) << "slice " << slice;
         EXPECT_EQ(log, expected) << "slice " << slice;
     }
 }
 
 TEST_F(CooperativeThreadTest, WaitingForADialogBlocksOnlyThatWorker) {
     auto dialog = std::make_unique<QDialog>();
-    QDialog* shown = dialog.get();
     bool boxDone = false, otherDone = false, timerFired = false;
     int dialogResult = -1;
     start([&] {
         showMessageBox("wait");
         boxDone = true;
     });
-    start([&] { dialogResult = runDialog(*shown); });
-    ASSERT_TRUE(waitUntil([&] { return findMessageBox("wait") && shown->isVisible(); }));
+    start([&, shown = dialog.get()] { dialogResult = runDialog(*shown); });
+    ASSERT_TRUE(waitUntil([&] { return shownMessageBox("wait") && dialog->isVisible(); }));
     start([&] { otherDone = true; });
     QTimer::singleShot(10, [&] { timerFired = true; });
     EXPECT_TRUE(waitUntil([&] { return otherDone && timerFired; }));
-    EXPECT_FALSE(boxDone) << "the worker must wait for its box";
-    EXPECT_EQ(dialogResult, -1) << "the worker must wait for its dialog";
-    findMessageBox("wait")->button(QMessageBox::Ok)->click();
-    EXPECT_TRUE(waitUntil([&] { return boxDone; }));
-    EXPECT_EQ(findMessageBox("wait"), nullptr);
+    EXPECT_FALSE(boxDone || dialogResult != -1) << "the workers must wait for their dialogs";
+    shownMessageBox("wait")->button(QMessageBox::Ok)->click();
+    EXPECT_TRUE(waitUntil([&] { return boxDone && !shownMessageBox("wait"); }));
     dialog.reset(); // a destroyed dialog counts as rejected, not as a wait forever
     EXPECT_TRUE(waitUntil([&] { return dialogResult == QDialog::Rejected; })) << dialogResult;
 }
@@ -120,17 +96,17 @@ TEST_F(CooperativeThreadTest, AnExceptionIsReportedAndTheProgramLivesOn) {
     };
     for (const auto& [body, reported] : cases) {
         Log log;
-        bool nextRan = false;
         start(body, [&] { log.push_back(inCooperativeThread() ? "on worker" : "ok"); });
-        start([&] { nextRan = true; });
-        EXPECT_TRUE(waitUntil([&] { return nextRan && !log.empty(); })) << reported;
-        EXPECT_EQ(log, Log{"ok"}) << reported << ": the destructor runs on the event loop";
-        EXPECT_TRUE(waitUntil([&] { return findMessageBox(reported) != nullptr; })) << reported;
+        start([&] { log.push_back("next"); });
+        EXPECT_TRUE(waitUntil([&] { return log.size() == 2 && shownMessageBox(reported); }))
+            << reported;
+        EXPECT_EQ(log, (Log{"ok", "next"})) << reported << ": destroyed on the event loop";
     }
 }
 
 TEST_F(CooperativeThreadTest, ShutdownUnwindsSuspendedWorkers) {
     setTimeSliceMicroseconds(0);
+    Log log;
     struct Raii {
         Log& log;
         std::string name;
@@ -140,7 +116,6 @@ TEST_F(CooperativeThreadTest, ShutdownUnwindsSuspendedWorkers) {
             log.push_back(name + " unwound");
         }
     };
-    Log log;
     bool yielding = false;
     start(
         [&] {
@@ -156,15 +131,13 @@ TEST_F(CooperativeThreadTest, ShutdownUnwindsSuspendedWorkers) {
             log.push_back("waiter answered");
         },
         [&] { log.push_back("waiter destroyed"); });
-    ASSERT_TRUE(waitUntil([&] { return yielding && findMessageBox("unanswered"); }));
-
+    ASSERT_TRUE(waitUntil([&] { return yielding && shownMessageBox("unanswered"); }));
     shutdownCooperativeThreads();
     EXPECT_EQ(log,
               (Log{"yielder unwound", "waiter unwound", "yielder destroyed", "waiter destroyed"}));
-    EXPECT_EQ(findMessageBox("unanswered"), nullptr) << "the box must go with its worker";
-    bool ran = false;
-    start([&] { ran = true; });
-    EXPECT_TRUE(waitUntil([&] { return ran; })) << "workers must start again after a shutdown";
+    EXPECT_EQ(shownMessageBox("unanswered"), nullptr) << "the box must go with its worker";
+    start([&] { log.push_back("ran"); });
+    EXPECT_TRUE(waitUntil([&] { return log.back() == "ran"; })) << "workers start after a shutdown";
 }
 
 } // namespace

@@ -1,26 +1,12 @@
 #pragma once
-// Helpers for driving the program's windows from tests and benchmarks.
+// The program's result windows, for tests and benchmarks.
 
+#include "tests/support/event_loop.h"
 #include "ui/window2.h"
 
-#include <QApplication>
-#include <QElapsedTimer>
-#include <functional>
 #include <vector>
 
 namespace testing_support {
-
-// Processes events until the condition holds or the time is up.
-inline bool waitUntil(const std::function<bool()>& condition, int milliseconds = 5000) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!condition()) {
-        if (timer.elapsed() > milliseconds)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    }
-    return true;
-}
 
 // The result windows now shown.
 inline std::vector<Window2*> resultWindows() {

@@ -46,6 +46,10 @@ TEST_F(Window1Test, DesignedValuesAndLockedEdgesOnResize) {
     EXPECT_EQ(window->menuWidget(), MenuBar1::instance());
     EXPECT_FALSE(window->windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
     EXPECT_FALSE(window->progressWheel1()->isVisible());
+    EXPECT_EQ(window->maximumWidth(), 32000)
+        << "the window manager reads the limits from the window";
+    EXPECT_TRUE(window->staticText1()->alignment().testFlag(Qt::AlignRight));
+    EXPECT_EQ(window->staticText1()->palette().color(QPalette::WindowText), Qt::black);
     EXPECT_TRUE(control<QPushButton>("PushButton1")->isDefault());
     EXPECT_EQ(control<PictureCanvas>("Canvas1")->backdrop().size(), QSize(88, 35));
 
@@ -62,7 +66,8 @@ TEST_F(Window1Test, DesignedValuesAndLockedEdgesOnResize) {
 
 TEST_F(Window1Test, HasChangedFollowsEveryEditAndClearKeepsTheStatusLine) {
     QPlainTextEdit* field = window->editField1();
-    EXPECT_FALSE(window->hasChanged);
+    QTest::keyClick(field, Qt::Key_Tab);
+    EXPECT_FALSE(window->hasChanged) << "Tab moves the focus";
     QTest::keyClick(field, Qt::Key_Space);
     EXPECT_TRUE(window->hasChanged) << "one blank typed";
     QTest::keyClick(field, Qt::Key_Backspace);

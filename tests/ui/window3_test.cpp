@@ -1,3 +1,5 @@
+// The About window, and the two pictures kept once loaded.
+
 #include "app/app.h"
 #include "platform/picture_resource.h"
 #include "ui/picture_canvas.h"
@@ -6,25 +8,27 @@
 
 #include <QLabel>
 #include <gtest/gtest.h>
+
+#include <map>
 #include <string>
 
 namespace {
 
 class Window3Test : public ::testing::Test {
 protected:
-    void SetUp() override { usePicture(QPixmap(200, 300)); }
     void TearDown() override {
         closeWindow();
         releasePictures();
         platform::setPictureLoaderForTesting({});
         App::setShortVersionForTesting(std::nullopt);
     }
-    // The About picture every load yields from now on (the cache starts empty).
-    void usePicture(const QPixmap& picture) {
+    // From now on (the cache emptied) every load yields `picture`, but the
+    // first `failures` loads of each picture yield none; loads are counted.
+    void usePicture(const QPixmap& picture, int failures = 0) {
         releasePictures();
-        platform::setPictureLoaderForTesting([this, picture](int id) {
-            aboutLoads += id == 169;
-            return picture;
+        loads.clear();
+        platform::setPictureLoaderForTesting([this, picture, failures](int id) {
+            return ++loads[id] <= failures ? QPixmap() : picture;
         });
     }
     static void closeWindow() {
@@ -32,7 +36,7 @@ protected:
             window->close();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
-    int aboutLoads = 0;
+    std::map<int, int> loads;
 };
 
 TEST_F(Window3Test, CanvasWidthFollowsThePictureAtTheCanvasHeight) {
@@ -53,16 +57,27 @@ TEST_F(Window3Test, CanvasWidthFollowsThePictureAtTheCanvasHeight) {
     }
 }
 
-TEST_F(Window3Test, OneWindowWhileOpenANewOneFromTheCachedPictureAndTheVersionLabel) {
+TEST_F(Window3Test, OneWindowWhileOpenAndPicturesKeptOnceLoaded) {
+    usePicture(QPixmap(200, 300), 1);
     App::setShortVersionForTesting(QStringLiteral("1.0"));
     EXPECT_EQ(Window3::instance(), Window3::instance());
     EXPECT_EQ(Window3::instance()->staticText1()->text(), "オリズメ1.0");
+    EXPECT_TRUE(Window3::instance()->canvas1()->backdrop().isNull()) << "the first load fails";
     closeWindow();
     EXPECT_EQ(Window3::openInstance(), nullptr);
     App::setShortVersionForTesting(QString());
     EXPECT_EQ(Window3::instance()->staticText1()->text(), "オリズメ");
     EXPECT_EQ(Window3::instance()->canvas1()->backdrop().size(), QSize(100, 150));
-    EXPECT_EQ(aboutLoads, 1) << "the second window must reuse the cached picture";
+    closeWindow();
+    Window3::instance();
+    for (int i = 0; i < 3; ++i)
+        attribution_badge_88_35();
+    EXPECT_EQ(loads, (std::map<int, int>{{168, 2}, {169, 2}})) << "loaded again, then kept";
+
+    platform::setPictureLoaderForTesting({}); // the pictures that come with the program
+    releasePictures();
+    EXPECT_EQ(attribution_badge_88_35().size(), QSize(88, 35));
+    EXPECT_GT(plome().height(), 0);
 }
 
 } // namespace

@@ -1,33 +1,26 @@
-#include "app/preference_store.h"
+#include "tests/support/temporary_config.h"
 #include "ui/window4.h"
 
 #include <QCheckBox>
 #include <QDir>
-#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QTest>
-#include <gtest/gtest.h>
 
-#include <memory>
 #include <vector>
 
 namespace {
 
-class Window4Test : public ::testing::Test {
+class Window4Test : public testing_support::TemporaryConfig {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(config.isValid());
-        qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
-        PreferenceStore::setReporter([this](const QString& text) { reports.push_back(text); });
-        store = std::make_unique<PreferenceStore>();
-        store->loadPreferences();
+        TemporaryConfig::SetUp();
+        store.loadPreferences();
     }
     void TearDown() override {
         closeDialog();
-        PreferenceStore::setReporter({});
+        TemporaryConfig::TearDown();
     }
     static void closeDialog() {
         if (Window4* dialog = Window4::openInstance())
@@ -39,26 +32,21 @@ protected:
         return {d->staticText1()->isEnabled(), d->editField1()->isEnabled(),
                 d->staticText2()->isEnabled(), d->editField2()->isEnabled()};
     }
-    QByteArray fileBytes() const {
-        QFile file(store->prefFile);
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-    }
-    QTemporaryDir config;
-    std::unique_ptr<PreferenceStore> store;
-    std::vector<QString> reports;
+    PreferenceStore store;
 };
 
 TEST_F(Window4Test, OpenFillsTheFieldsAndOkWritesUntouchedValuesBack) {
-    store->prefDictionary["proxyAddress"] = "proxy.example";
+    store.prefDictionary["proxyAddress"] = "proxy.example";
     // The box is checked only for exactly "1"; a stored port, whatever it
     // holds, comes back unchanged.
     const std::pair<const char*, const char*> cases[] = {
         {"1", "10080"}, {"0", "8o8o"}, {"", "123456"}, {"true", ""}, {"1 ", "0"}};
     for (const auto& [value, port] : cases) {
         const bool on = QByteArray(value) == "1";
-        store->prefDictionary["needProxy"] = value;
-        store->prefDictionary["proxyPort"] = port;
+        store.prefDictionary["needProxy"] = value;
+        store.prefDictionary["proxyPort"] = port;
         Window4* dialog = Window4::instance();
+        EXPECT_EQ(dialog->windowTitle(), "Untitled");
         EXPECT_FALSE(dialog->isModal());
         EXPECT_EQ(enabled(dialog), std::vector<bool>(4, on)) << "'" << value << "'";
         EXPECT_EQ(dialog->editField1()->text(), "proxy.example");
@@ -70,7 +58,15 @@ TEST_F(Window4Test, OpenFillsTheFieldsAndOkWritesUntouchedValuesBack) {
 }
 
 TEST_F(Window4Test, OkStoresAsTypedWritesAndClosesOrStaysWhenTheWriteFails) {
+    // Closed with its close button: nothing stored, edits kept only while it is open.
+    const QByteArray defaults = fileBytes();
+    Window4::instance()->editField1()->setText("typed");
+    EXPECT_EQ(Window4::instance()->editField1()->text(), "typed") << "one dialog while open";
+    closeDialog();
+    EXPECT_EQ(fileBytes(), defaults);
     Window4* dialog = Window4::instance();
+    EXPECT_EQ(dialog->editField1()->text(), "") << "a new dialog reads the store";
+
     dialog->checkBox1()->setChecked(true);
     dialog->editField1()->setText(" host ");
     QLineEdit* port = dialog->editField2();
@@ -86,24 +82,14 @@ TEST_F(Window4Test, OkStoresAsTypedWritesAndClosesOrStaysWhenTheWriteFails) {
     dialog = Window4::instance();
     dialog->checkBox1()->setChecked(false);
     dialog->editField1()->setText("kept"); // stored even with the box unchecked
-    ASSERT_TRUE(QFile::remove(store->prefFile) && QDir().mkdir(store->prefFile));
+    ASSERT_TRUE(QFile::remove(path()) && QDir().mkdir(path()));
     QTest::mouseClick(dialog->pushButton1(), Qt::LeftButton);
     ASSERT_EQ(reports.size(), 1u) << "a folder in the file's place cannot be replaced";
     EXPECT_TRUE(reports[0].startsWith("環境設定ファイルを保存できません"))
         << reports[0].toStdString();
     EXPECT_EQ(Window4::openInstance(), dialog) << "nothing typed is lost";
-    EXPECT_EQ(store->pref("needProxy"), "0");
-    EXPECT_EQ(store->pref("proxyAddress"), "kept");
-}
-
-TEST_F(Window4Test, CloseButtonStoresNothingAndOneDialogKeepsEdits) {
-    const QByteArray before = fileBytes();
-    Window4::instance()->editField1()->setText("typed");
-    EXPECT_EQ(Window4::instance()->editField1()->text(), "typed") << "one dialog while open";
-    closeDialog();
-    EXPECT_EQ(store->pref("proxyAddress"), "");
-    EXPECT_EQ(fileBytes(), before);
-    EXPECT_EQ(Window4::instance()->editField1()->text(), "") << "a new dialog reads the store";
+    EXPECT_EQ(store.pref("needProxy"), "0");
+    EXPECT_EQ(store.pref("proxyAddress"), "kept");
 }
 
 } // namespace
