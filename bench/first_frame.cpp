@@ -1,12 +1,14 @@
 #include "bench/first_frame.h"
 
 #include <QAbstractEventDispatcher>
+#include <QApplication>
 #include <QCoreApplication>
 #include <QEvent>
 #include <QEventLoop>
 #include <QGuiApplication>
 #include <QTimer>
 #include <QWidget>
+#include <QWindow>
 #include <cstdlib>
 #include <memory>
 #include <utility>
@@ -41,21 +43,58 @@ FirstFrameWatcher::~FirstFrameWatcher() {
 void FirstFrameWatcher::arm(WindowTest isTarget) {
     isTarget_ = std::move(isTarget);
     ++generation_;
+    showMs_ = -1;
+    exposeMs_ = -1;
     paintMs_ = -1;
     frameMs_ = -1;
-    clock_.start();
+    armedAt_ = std::chrono::steady_clock::now();
+}
+
+double FirstFrameWatcher::msSinceArm(std::chrono::steady_clock::time_point when) const {
+    return std::chrono::duration<double, std::milli>(when - armedAt_).count();
 }
 
 double FirstFrameWatcher::elapsedMs() const {
-    return static_cast<double>(clock_.nsecsElapsed()) / 1e6;
+    return msSinceArm(std::chrono::steady_clock::now());
+}
+
+// A widget of the target window, or the target's own window-system window.
+bool FirstFrameWatcher::isTargetWindow(QObject* watched) const {
+    if (watched->isWidgetType())
+        return isTarget_(static_cast<QWidget*>(watched)->window());
+    if (!watched->isWindowType())
+        return false;
+    for (const QWidget* w : QApplication::topLevelWidgets())
+        if (w->windowHandle() == watched)
+            return isTarget_(w);
+    return false;
 }
 
 bool FirstFrameWatcher::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() != QEvent::Paint || paintMs_ >= 0 || !isTarget_ || !watched->isWidgetType())
+    if (!isTarget_)
         return false;
-    if (!isTarget_(static_cast<QWidget*>(watched)->window()))
+    double* moment = nullptr;
+    switch (event->type()) {
+    case QEvent::Show:
+        moment = watched->isWidgetType() ? &showMs_ : nullptr;
+        break;
+    case QEvent::Expose:
+        moment = watched->isWindowType() ? &exposeMs_ : nullptr;
+        break;
+    case QEvent::Paint:
+        moment = watched->isWidgetType() ? &paintMs_ : nullptr;
+        break;
+    default:
+        break;
+    }
+    if (moment == nullptr || *moment >= 0 || !isTargetWindow(watched))
         return false;
-    paintMs_ = elapsedMs();
+    // Only the top-level widget's own Show counts: its children are shown with it.
+    if (moment == &showMs_ && !static_cast<QWidget*>(watched)->isWindow())
+        return false;
+    *moment = elapsedMs();
+    if (moment != &paintMs_)
+        return false;
     // Qt paints all of a window's dirty widgets and flushes the result to the
     // window system within the one event that sent this Paint; a call queued
     // now runs once that event is done, so the frame has left the program.

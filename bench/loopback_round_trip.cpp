@@ -1,14 +1,13 @@
 #include "bench/loopback_round_trip.h"
 
 #include "bench/first_frame.h"
+#include "bench/loopback_socket.h"
 
 #include <QElapsedTimer>
 #include <QHostAddress>
 #include <QTcpSocket>
-#include <arpa/inet.h>
 #include <cerrno>
 #include <cstdlib>
-#include <netinet/in.h>
 #include <string>
 #include <string_view>
 #include <sys/socket.h>
@@ -22,22 +21,6 @@ constexpr std::string_view kReply = "HTTP/1.1 200 OK\r\n"
                                     "Connection: close\r\n"
                                     "\r\n"
                                     "<ResultSet/>";
-
-// A socket descriptor closed when it goes out of scope.
-class Socket {
-public:
-    explicit Socket(int fd) : fd_(fd) {}
-    ~Socket() {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    Socket(const Socket&) = delete;
-    Socket& operator=(const Socket&) = delete;
-    int fd() const { return fd_; }
-
-private:
-    int fd_;
-};
 
 // Reads the request head and as much body as it announces (bounded); false
 // when the client goes, stalls or sends more head than any real request has.
@@ -86,36 +69,22 @@ void answer(int fd) {
 
 } // namespace
 
-EmptyHttpServer::EmptyHttpServer() {
-    listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (listener_ < 0)
-        return;
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = 0;
-    socklen_t length = sizeof address;
-    if (::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        ::listen(listener_, 16) != 0 ||
-        ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length) != 0)
-        return;
-    port_ = ntohs(address.sin_port);
-    thread_ = std::thread([this] { serve(); });
+EmptyHttpServer::EmptyHttpServer() : listener_(listenOnLoopback(port_)) {
+    if (port_ >= 0)
+        thread_ = std::thread([this] { serve(); });
 }
 
 EmptyHttpServer::~EmptyHttpServer() {
     stopping_ = true;
-    if (listener_ >= 0)
-        ::shutdown(listener_, SHUT_RDWR); // wakes the blocked accept()
+    if (listener_.fd() >= 0)
+        ::shutdown(listener_.fd(), SHUT_RDWR); // wakes the blocked accept()
     if (thread_.joinable())
         thread_.join();
-    if (listener_ >= 0)
-        ::close(listener_);
 }
 
 void EmptyHttpServer::serve() {
     while (!stopping_) {
-        const Socket client(::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC));
+        const SocketFd client(::accept4(listener_.fd(), nullptr, nullptr, SOCK_CLOEXEC));
         if (client.fd() < 0) {
             if (stopping_ || (errno != EINTR && errno != ECONNABORTED))
                 return;

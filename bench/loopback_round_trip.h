@@ -3,6 +3,8 @@
 // reply over 127.0.0.1 on a new connection, against a server thread in this
 // process that does no work. The floor under the service's round trip.
 
+#include "bench/loopback_socket.h"
+
 #include <atomic>
 #include <thread>
 
@@ -22,8 +24,8 @@ public:
 private:
     void serve();
 
-    int listener_ = -1;
     int port_ = -1;
+    SocketFd listener_;
     std::atomic<bool> stopping_{false};
     std::thread thread_;
 };

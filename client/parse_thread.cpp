@@ -1,11 +1,9 @@
 #include "client/parse_thread.h"
 
+#include "platform/freed_memory.h"
 #include "ui/window1.h"
 
 #include <QLabel>
-#ifdef __GLIBC__
-#include <malloc.h>
-#endif
 #include <utility>
 
 parseThread::parseThread(const QByteArray& content, const QString& sentText)
@@ -18,12 +16,7 @@ parseThread::parseThread(const QByteArray& content, const QString& sentText)
 }
 
 parseThread::~parseThread() {
-#ifdef __GLIBC__
-    // The reply's XML document is gone, but glibc keeps its pages: they lie
-    // below the new sequencer's and are never trimmed from the top. A large
-    // reply would otherwise leave its process several times the reply's size.
-    malloc_trim(0);
-#endif
+    platform::releaseFreedMemoryLater();
     Window1* w = Window1::openInstance();
     if (!w)
         return;

@@ -1,47 +1,72 @@
 #include "engine/morpheme_resource.h"
 
+#include <algorithm>
+
 namespace morphemeResource {
 
 namespace {
 
+constexpr std::string_view kOpenSurface = "<surface>";
 constexpr std::string_view kBlankSurface = "<surface> </surface>";
 constexpr std::string_view kSpaceSurface = "<surface>space</surface>";
+constexpr auto npos = std::string_view::npos;
 
-// What replaces the text at `i`, or nothing; `consumed` is how much of the
-// text it stands for.
-std::string_view escapeAt(std::string_view text, std::size_t i, std::size_t& consumed) {
-    consumed = 1;
-    if (text.compare(i, engine::kLineEnd.size(), engine::kLineEnd) == 0) {
-        consumed = engine::kLineEnd.size();
-        return "EndOfLine";
+// Where the first blank surface at or after `from` starts, or npos. Spaces are
+// rare in a reply and '<' is everywhere, so the search is for the space.
+std::size_t findBlankSurface(std::string_view text, std::size_t from) {
+    for (std::size_t space = text.find(' ', from + kOpenSurface.size()); space != npos;
+         space = text.find(' ', space + 1)) {
+        const std::size_t start = space - kOpenSurface.size();
+        if (text.substr(start).starts_with(kBlankSurface))
+            return start;
     }
-    if (text[i] == '\t')
-        return "tab";
-    if (text.compare(i, kBlankSurface.size(), kBlankSurface) == 0) {
-        consumed = kBlankSurface.size();
-        return kSpaceSurface;
-    }
-    return {};
+    return npos;
 }
 
 } // namespace
 
 std::string replaceAllTheSpecialCharactersToSymbol(std::string_view text) {
-    // One rule per position, left to right, gives what the three whole-text
-    // passes give: the words put in for line ends and tabs hold none of the
-    // characters of a blank surface, so they neither make nor break one, and
-    // two blank surfaces cannot overlap.
-    std::size_t size = 0;
-    for (std::size_t i = 0, n = 0; i < text.size(); i += n) {
-        const std::string_view word = escapeAt(text, i, n);
-        size += word.empty() ? n : word.size();
-    }
+    // One pass left to right, one rule per position, gives what the three
+    // whole-text passes give: the words put in for line ends and tabs hold none
+    // of the characters of a blank surface, so they neither make nor break one,
+    // and two blank surfaces cannot overlap.
+    //
+    // The reply is escaped on every "Parse", so this is on the click path: it
+    // jumps from one place a rule applies to the next (each found by a byte
+    // search) and copies the unchanged runs between them whole. The output
+    // grows by a few bytes per line end or tab; a quarter more is room for a
+    // reply made mostly of them before the string has to grow.
     std::string escaped;
-    escaped.reserve(size);
-    for (std::size_t i = 0, n = 0; i < text.size(); i += n) {
-        const std::string_view word = escapeAt(text, i, n);
-        escaped.append(word.empty() ? text.substr(i, n) : word);
+    escaped.reserve(text.size() + text.size() / 4);
+    std::size_t copied = 0; // text before this is in `escaped`
+    std::size_t lineEnd = text.find(engine::kLineEnd);
+    std::size_t tab = text.find('\t');
+    std::size_t blank = findBlankSurface(text, 0);
+    for (;;) {
+        // A place found before the end of the last replacement lies inside it:
+        // look again from there.
+        if (lineEnd < copied)
+            lineEnd = text.find(engine::kLineEnd, copied);
+        if (tab < copied)
+            tab = text.find('\t', copied);
+        if (blank < copied)
+            blank = findBlankSurface(text, copied);
+        const std::size_t at = std::min({lineEnd, tab, blank});
+        if (at == npos)
+            break;
+        escaped.append(text.substr(copied, at - copied));
+        if (at == lineEnd) {
+            escaped.append("EndOfLine");
+            copied = at + engine::kLineEnd.size();
+        } else if (at == tab) {
+            escaped.append("tab");
+            copied = at + 1;
+        } else {
+            escaped.append(kSpaceSurface);
+            copied = at + kBlankSurface.size();
+        }
     }
+    escaped.append(text.substr(copied));
     return escaped;
 }
 

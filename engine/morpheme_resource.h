@@ -10,8 +10,8 @@ namespace morphemeResource {
 
 // Returns the text with every line end replaced by "EndOfLine", then every tab
 // by "tab", then every "<surface> </surface>" by "<surface>space</surface>".
-// Escaping an escaped text changes nothing. The result is written into one
-// buffer of its final size, so a large reply is not copied once per rule.
+// Escaping an escaped text changes nothing. One pass over the text, so a large
+// reply is not copied once per rule.
 std::string replaceAllTheSpecialCharactersToSymbol(std::string_view text);
 
 } // namespace morphemeResource

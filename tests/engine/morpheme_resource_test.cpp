@@ -2,7 +2,22 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 namespace {
+
+// The rules as whole-text passes, one after the other.
+std::string replaceAll(std::string text, const std::string& from, const std::string& to) {
+    for (std::size_t at = text.find(from); at != std::string::npos;
+         at = text.find(from, at + to.size()))
+        text.replace(at, from.size(), to);
+    return text;
+}
+
+std::string escapedByPasses(const std::string& text) {
+    return replaceAll(replaceAll(replaceAll(text, "\n", "EndOfLine"), "\t", "tab"),
+                      "<surface> </surface>", "<surface>space</surface>");
+}
 
 TEST(morphemeResource, EscapesLineEndsTabsAndSingleSpaceSurfaces) {
     // clang-format off
@@ -23,6 +38,22 @@ TEST(morphemeResource, EscapesLineEndsTabsAndSingleSpaceSurfaces) {
         EXPECT_EQ(once, escaped) << testing::PrintToString(text);
         EXPECT_EQ(morphemeResource::replaceAllTheSpecialCharactersToSymbol(once), once)
             << "escaped twice: " << testing::PrintToString(text);
+    }
+}
+
+TEST(morphemeResource, MatchesTheThreeWholeTextPasses) {
+    // Texts of pieces that make, break and neighbour blank surfaces.
+    const std::string pieces[] = {
+        "<surface>", "</surface>",           " ", "  ", "\n", "\t", "<", ">", "a",
+        "あ",        "<surface> </surface>", "\r"};
+    std::mt19937 pick(1);
+    for (int run = 0; run < 2000; ++run) {
+        std::string text;
+        for (int n = static_cast<int>(pick() % 12); n > 0; --n)
+            text += pieces[pick() % std::size(pieces)];
+        EXPECT_EQ(morphemeResource::replaceAllTheSpecialCharactersToSymbol(text),
+                  escapedByPasses(text))
+            << testing::PrintToString(text);
     }
 }
 

@@ -1,0 +1,45 @@
+#include "platform/freed_memory.h"
+
+#include <QCoreApplication>
+#include <QPointer>
+#include <QTimer>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
+namespace platform {
+
+namespace {
+
+// Long enough that a person pressing "Parse" again and again keeps the pages.
+constexpr int kDelayMs = 3000;
+// A parse of the largest text the program sends leaves a few megabytes free;
+// that much is kept for the next one.
+constexpr unsigned long kKeptFreeBytes = 16ul << 20;
+
+void releaseNow() {
+#ifdef __GLIBC__
+    // A reply's XML document lies below the sequencer that outlives it, so its
+    // pages are never trimmed from the top of the heap by themselves.
+    if (mallinfo2().fordblks > kKeptFreeBytes)
+        malloc_trim(0);
+#endif
+}
+
+} // namespace
+
+void releaseFreedMemoryLater() {
+    static QPointer<QTimer> timer;
+    if (!timer) {
+        QCoreApplication* app = QCoreApplication::instance();
+        if (app == nullptr)
+            return;
+        timer = new QTimer(app); // the application owns it
+        timer->setSingleShot(true);
+        timer->setInterval(kDelayMs);
+        QObject::connect(timer, &QTimer::timeout, &releaseNow);
+    }
+    timer->start();
+}
+
+} // namespace platform

@@ -1,0 +1,13 @@
+#pragma once
+// Gives freed heap memory back to the system, off the click path.
+
+namespace platform {
+
+// A few seconds after the last call, and only when the C library holds much
+// freed memory (a large reply's pages), hands that memory back to the system.
+// Later calls move the moment on. A large reply would otherwise leave the
+// process several times the reply's size; giving back after every parse would
+// make the next parse fault its pages in again. Needs a QCoreApplication.
+void releaseFreedMemoryLater();
+
+} // namespace platform
