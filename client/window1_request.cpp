@@ -64,7 +64,8 @@ void Window1::processNow() {
     const QByteArray userAgent = "Orizume " + App::shortVersion().toUtf8() + "; PPC";
 
     const QString text = inputText();
-    if (platform::utf8ByteLength(text) > kMaxInputBytes) {
+    const QByteArray sentence = text.toUtf8();
+    if (sentence.size() > kMaxInputBytes) {
         platform::showMessageBox(QStringLiteral("ちょっと文章長過ぎ"));
         return;
     }
@@ -76,7 +77,7 @@ void Window1::processNow() {
     }
 
     form.set("appid", "PebbleRotator");
-    form.set("sentence", text.toUtf8());
+    form.set("sentence", sentence);
     form.set("results", "ma");
     socket->Port = 80;
     socket->SetRequestHeader("User-Agent", userAgent);

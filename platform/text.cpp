@@ -17,8 +17,6 @@ std::int32_t characterCount(const QString& text) {
     return count;
 }
 
-std::int64_t utf8ByteLength(const QString& text) { return text.toUtf8().size(); }
-
 double Val(const QString& text) {
     qsizetype i = 0;
     const qsizetype n = text.size();

@@ -1,6 +1,6 @@
 #pragma once
 // Text functions that count the way the program needs: characters are Unicode
-// code points (QString::length() counts UTF-16 units), byte lengths are UTF-8.
+// code points (QString::length() counts UTF-16 units).
 
 #include <QString>
 #include <cstdint>
@@ -9,9 +9,6 @@ namespace platform {
 
 // Number of characters (code points) in the text.
 std::int32_t characterCount(const QString& text);
-
-// Number of bytes of the text's UTF-8 encoding.
-std::int64_t utf8ByteLength(const QString& text);
 
 // The decimal number at the start of the text, as a double; 0 when there is none.
 // Leading blanks are skipped; an optional sign, digits and one fraction part are read.
