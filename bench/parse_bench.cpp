@@ -318,7 +318,7 @@ int main(int argc, char** argv) {
     printSeries("back to back (each click as soon as the last result is drawn):", backToBack);
     printSeries("at a person's pace (the program idle 1.2 s before each click):", personsPace);
     std::fflush(stdout);
-    if (!measureSplit(bench, servicePort, std::max(5, bench.runs / 2)))
+    if (!measureSplit(bench, servicePort, bench.runs))
         return fail("the split through the relay failed");
     platform::shutdownCooperativeThreads();
     return 0;
