@@ -229,6 +229,7 @@ TEST_F(Window1Client, AnEditDuringTheWalkIsKeptAndAReplayWaitsForAnotherWithoutS
     QMessageBox* box = startAWalkThatWaits();
     ASSERT_NE(box, nullptr);
     EXPECT_EQ(box->text(), QStringLiteral("予期しない形態素です: 未知語"));
+    EXPECT_EQ(box->windowTitle().toStdString(), "オリズメ");
     EXPECT_EQ(status(), QStringLiteral("受け取ったデータを解析しています..."));
     EXPECT_TRUE(window->progressWheel1()->isVisible());
     window->editField1()->setPlainText(kFixedText + QStringLiteral("追加"));

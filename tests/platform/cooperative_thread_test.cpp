@@ -98,8 +98,9 @@ TEST_F(CooperativeThreadTest, AnExceptionIsReportedAndTheProgramLivesOn) {
         Log log;
         start(body, [&] { log.push_back(inCooperativeThread() ? "on worker" : "ok"); });
         start([&] { log.push_back("next"); });
-        EXPECT_TRUE(waitUntil([&] { return log.size() == 2 && shownMessageBox(reported); }))
+        ASSERT_TRUE(waitUntil([&] { return log.size() == 2 && shownMessageBox(reported); }))
             << reported;
+        EXPECT_EQ(shownMessageBox(reported)->windowTitle().toStdString(), "オリズメ") << reported;
         EXPECT_EQ(log, (Log{"ok", "next"})) << reported << ": destroyed on the event loop";
     }
 }
