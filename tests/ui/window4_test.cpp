@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QTest>
 
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -37,11 +38,16 @@ protected:
 
 TEST_F(Window4Test, OpenFillsTheFieldsAndOkWritesUntouchedValuesBack) {
     store.prefDictionary["proxyAddress"] = "proxy.example";
-    // The box is checked only for exactly "1"; a stored port, whatever it
-    // holds, comes back unchanged.
-    const std::pair<const char*, const char*> cases[] = {
-        {"1", "10080"}, {"0", "8o8o"}, {"", "123456"}, {"true", ""}, {"1 ", "0"}};
-    for (const auto& [value, port] : cases) {
+    // The box is checked only for exactly "1". A stored port, whatever it
+    // holds, comes back unchanged; typing at its end adds only digits, and
+    // only while the field then holds at most five characters.
+    const std::tuple<const char*, const char*, const char*, const char*> cases[] = {
+        {"1", "10080", "9", "10080"},
+        {"0", "8o8o", "x-9", "8o8o9"},
+        {"", "123456", "7", "123456"},
+        {"true", "", "", ""},
+        {"1 ", "0", "9x9", "099"}};
+    for (const auto& [value, port, typed, written] : cases) {
         const bool on = QByteArray(value) == "1";
         store.prefDictionary["needProxy"] = value;
         store.prefDictionary["proxyPort"] = port;
@@ -52,8 +58,11 @@ TEST_F(Window4Test, OpenFillsTheFieldsAndOkWritesUntouchedValuesBack) {
         EXPECT_EQ(dialog->editField1()->text(), "proxy.example");
         dialog->checkBox1()->setChecked(!on);
         EXPECT_EQ(enabled(dialog), std::vector<bool>(4, !on)) << "'" << value << "' toggled";
+        dialog->checkBox1()->setChecked(true);
+        QTest::keyClicks(dialog->editField2(), typed);
         dialog->PushButton1_Action();
-        EXPECT_TRUE(fileBytes().endsWith("proxyPort: " + QByteArray(port) + "\n")) << port;
+        EXPECT_TRUE(fileBytes().endsWith("proxyPort: " + QByteArray(written) + "\n"))
+            << port << " + " << typed << ": " << fileBytes().data();
     }
 }
 
