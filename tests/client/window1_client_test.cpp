@@ -122,8 +122,9 @@ protected:
 
 TEST_F(Window1Client, ReplyOpensResultWindowAndUnchangedTextIsReplayedWithoutRequest) {
     service.script(httpReply(200, kFixedWords));
-    // The field's own text goes out, no-break space and all, and unchanged is judged against it.
-    window->editField1()->setPlainText(kFixedText + QChar(0x00a0));
+    // The field's own text goes out, no-break space and line separator as
+    // typed, and unchanged is judged against it.
+    window->editField1()->setPlainText(kFixedText + QChar(0x00a0) + QChar(0x2028));
     window->setContentSize(800, 600);
     platform::setTimeSliceMicroseconds(0);
     QueuedCallCounter resumes;
@@ -132,7 +133,7 @@ TEST_F(Window1Client, ReplyOpensResultWindowAndUnchangedTextIsReplayedWithoutReq
     const QByteArray request = service.received.front();
     EXPECT_TRUE(request.startsWith("POST /MAService/V1/parse HTTP/1.0\r\n")) << request.data();
     EXPECT_TRUE(request.endsWith("\r\n\r\nappid=PebbleRotator&sentence=私は+犬。%0A\t猫\xc2\xa0"
-                                 "&results=ma"))
+                                 "\xe2\x80\xa8&results=ma"))
         << request.data();
     EXPECT_TRUE(request.contains("\r\nUser-Agent: Orizume " ORIZUME_SHORT_VERSION "; PPC\r\n"));
     EXPECT_FALSE(request.contains("Accept"));
@@ -141,7 +142,7 @@ TEST_F(Window1Client, ReplyOpensResultWindowAndUnchangedTextIsReplayedWithoutReq
     EXPECT_EQ(resultWindows().front()->size(), QSize(800, 600)) << "the main window's size";
     window->setContentSize(634, 473);
     EXPECT_FALSE(window->hasChanged);
-    EXPECT_EQ(status(), QStringLiteral("9文字"));
+    EXPECT_EQ(status(), QStringLiteral("10文字"));
     EXPECT_EQ(statusColor(), QColor(0, 0, 0));
 
     // The replay reorders pools 1 to 5 of the sequencer it started on, even
@@ -183,19 +184,21 @@ TEST_F(Window1Client, FailuresAndRefusedInputsAreReportedAndOpenNoWindow) {
     } cases[] = {
         {"status 404", input, httpReply(404, "<html/>"), nullptr, "Status: 404", input + appended,
          1},
+        {"status 201: only 200 is success", input, httpReply(201, kFixedWords), nullptr,
+         "Status: 201", input + appended, 2},
         {"closed within the head", input, "HTTP/1.0 200 OK\r\nContent-Ty", nullptr, "Error: 5",
-         input, 2},
+         input, 3},
         {"cut-off XML", input, httpReply(200, "<a><b>"), nullptr, "Error: 応答を読めません", input,
-         3},
+         4},
         {"no word list", input, httpReply(200, "<a><b/></a>"), nullptr,
-         "Error: 語の一覧がありません", input, 4},
+         "Error: 語の一覧がありません", input, 5},
         {"a word without parts", input, httpReply(200, kWordWithoutParts), nullptr,
-         "Error: 応答の語を読めません", input, 5},
-        {"empty input", QString(), "", nullptr, "0文字", QString(), 5},
+         "Error: 応答の語を読めません", input, 6},
+        {"empty input", QString(), "", nullptr, "0文字", QString(), 6},
         {"32,001 bytes", kana + QChar(u'あ'), "", "ちょっと文章長過ぎ", "10667文字",
-         kana + QChar(u'あ'), 5},
+         kana + QChar(u'あ'), 6},
         {"32,000 bytes are sent", kana + "ab", httpReply(500, ""), nullptr, "Status: 500",
-         kana + "ab" + appended, 6},
+         kana + "ab" + appended, 7},
     };
     for (const auto& c : cases) {
         window->myErrorCode = 200; // a failure judged by an earlier 200 would pass for good
@@ -347,7 +350,7 @@ TEST_F(Window1Client, ProxySettingsAreReadFromTheStoreAtEveryPress) {
     PreferenceStore store;
     // needProxy, proxyPort; then the socket's proxy address and port.
     const std::tuple<const char*, const char*, const char*, int> cases[] = {
-        {"1", " 81.9x", "proxy", 81}, // the leading number, truncated
+        {"1", " 9081.9x", "proxy", 9081}, // the leading number, truncated
         {"0", "81", "", 0},
         {"1", "0", "proxy", 0},
         {"1 ", "81", "", 0},

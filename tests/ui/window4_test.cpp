@@ -1,6 +1,7 @@
 #include "tests/support/temporary_config.h"
 #include "ui/window4.h"
 
+#include <QAbstractButton>
 #include <QCheckBox>
 #include <QDir>
 #include <QLabel>
@@ -35,6 +36,35 @@ protected:
     }
     PreferenceStore store;
 };
+
+TEST_F(Window4Test, DesignedValues) {
+    Window4* dialog = Window4::instance();
+    EXPECT_EQ(dialog->size(), QSize(385, 170));
+    EXPECT_EQ(dialog->minimumSize(), dialog->maximumSize()) << "not resizable";
+    const auto caption = [](QWidget* control) {
+        if (auto* button = qobject_cast<QAbstractButton*>(control))
+            return button->text();
+        auto* label = qobject_cast<QLabel*>(control);
+        return label ? label->text() : QString();
+    };
+    // name, position and size, caption (the fields show the store, not a caption)
+    const std::tuple<const char*, QRect, const char*> controls[] = {
+        {"CheckBox1", {20, 14, 298, 20}, "Proxyサーバを使用する"},
+        {"StaticText1", {41, 46, 60, 20}, "Address"},
+        {"EditField1", {107, 46, 258, 22}, ""},
+        {"StaticText2", {41, 79, 54, 20}, "Port"},
+        {"EditField2", {107, 79, 82, 22}, ""},
+        {"PushButton1", {285, 130, 80, 20}, "OK"},
+    };
+    for (const auto& [name, geometry, text] : controls) {
+        QWidget* control = dialog->findChild<QWidget*>(name);
+        ASSERT_NE(control, nullptr) << name;
+        EXPECT_EQ(control->geometry(), geometry) << name;
+        EXPECT_EQ(caption(control), QString::fromUtf8(text)) << name;
+    }
+    EXPECT_TRUE(dialog->pushButton1()->isDefault());
+    EXPECT_EQ(dialog->findChildren<QPushButton*>().size(), 1) << "no Cancel button";
+}
 
 TEST_F(Window4Test, OpenFillsTheFieldsAndOkWritesUntouchedValuesBack) {
     store.prefDictionary["proxyAddress"] = "proxy.example";
