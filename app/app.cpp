@@ -2,6 +2,7 @@
 
 #include "app/engine_hooks.h"
 #include "platform/cooperative_thread.h"
+#include "platform/program_name.h"
 #include "ui/menu_bar1.h"
 #include "ui/pictures.h"
 #include "ui/window1.h"
@@ -95,7 +96,7 @@ bool App::notify(QObject* receiver, QEvent* event) {
 void App::reportUnhandledException(const QString& what) {
     qCritical().noquote() << "Orizume stopped after an unexpected error:" << what;
     if (qobject_cast<QApplication*>(QCoreApplication::instance()))
-        QMessageBox::critical(nullptr, QStringLiteral("オリズメ"),
+        QMessageBox::critical(nullptr, platform::programName(),
                               QStringLiteral("予期しないエラーで終了します:\n") + what);
 }
 

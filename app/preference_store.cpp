@@ -2,6 +2,7 @@
 
 #include "platform/cooperative_thread.h"
 #include "platform/preferences_folder.h"
+#include "platform/program_name.h"
 
 #include <QApplication>
 #include <QDir>
@@ -31,7 +32,7 @@ void showNonBlocking(const QString& text) {
     // Shown without a nested event loop: this may run at start-up, inside a
     // dialog's handler or while a worker waits; none of them must stall here.
     auto* box =
-        new QMessageBox(QMessageBox::Warning, QStringLiteral("オリズメ"), text, QMessageBox::Ok);
+        new QMessageBox(QMessageBox::Warning, platform::programName(), text, QMessageBox::Ok);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setWindowModality(Qt::ApplicationModal);
     box->show();

@@ -46,6 +46,16 @@ pugi::xml_node lastElementChild(pugi::xml_node node) {
 }
 
 bool loadReply(pugi::xml_document& doc, std::string& text, ReplyFailure* failure) {
+    // No XML holds a NUL character, and the parser, loading in place, takes
+    // one for the end of the text: a reply cut there by a NUL in its last
+    // end tag would load as if it were whole.
+    if (const std::size_t nul = text.find('\0'); nul != std::string::npos) {
+        if (failure)
+            *failure = {QStringLiteral("Error: 応答を読めません"),
+                        QStringLiteral("XMLとして読めません: NUL文字 (%1バイト目)")
+                            .arg(static_cast<qlonglong>(nul))};
+        return false;
+    }
     // A whitespace-only text that is an element's only child is kept (a surface
     // of two spaces stays two spaces); the reply is UTF-8 whatever it declares.
     const unsigned options = pugi::parse_default | pugi::parse_ws_pcdata_single;

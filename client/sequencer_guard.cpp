@@ -14,8 +14,8 @@ std::set<const sequencerClass*>& taken() {
 }
 
 // Every release wakes every waiter; each checks its own sequencer again. Waits
-// are rare (a replay pressed while a walk of the same reply waits for a box),
-// so one queue for all sequencers is enough.
+// are rare and short (a replay pressed while another one is read out), so one
+// queue for all sequencers is enough.
 platform::WaitQueue& released() {
     static platform::WaitQueue queue;
     return queue;

@@ -1,7 +1,8 @@
 #pragma once
-// Keeps two workers from driving one sequencer at once: a walk and a replay,
-// or two replays, would interleave their cursors and garble both texts. A
-// worker that finds the sequencer taken is suspended until it is released.
+// Keeps two replays of one sequencer from running at once (a reply's first
+// arrangement and a "Parse" of unchanged text, or two quick presses): they
+// would interleave their cursors and garble both texts. A worker that finds
+// the sequencer taken is suspended until it is released.
 
 #include <memory>
 

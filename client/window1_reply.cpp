@@ -52,6 +52,9 @@ void Window1::parseNow(QByteArray content, const QString& sentText, client::Repl
     std::shared_ptr<sequencerClass> sequence = parseXML(std::move(text), failure);
     if (!self || !sequence)
         return;
+    // Walked completely: from now on "Parse" replays it for this text.
+    mySequence = sequence;
+    mySequenceText = sentText;
     rearrange(sequence, pools);
     if (!self)
         return;

@@ -71,7 +71,10 @@ void Window1::processNow() {
     }
     if (text.isEmpty())
         return;
-    if (!hasChanged) {
+    // Only a sequencer walked completely from this very text is replayed.
+    // After a reply that could not be walked, or when a later walk of
+    // another text has taken over, the text goes out again.
+    if (!hasChanged && mySequence && mySequenceText == text) {
         ShuffleNow({1, 2, 3, 4, 5});
         return;
     }

@@ -13,17 +13,14 @@
 std::shared_ptr<sequencerClass> Window1::parseXML(std::string text, client::ReplyFailure* failure) {
     pugi::xml_document doc; // points into text, which outlives it
     if (!client::loadReply(doc, text, failure))
-        return nullptr; // a text that fails to load leaves mySequence as it was
+        return nullptr;
 
+    // The new sequencer is the walk's alone until the walk has completed;
+    // only then does parseNow make it the one "Parse" replays. A reply that
+    // stops half-way thus never leaves an empty or half-filled sequencer
+    // behind, and no replay can reach one while it is being filled.
     auto sequence = std::make_shared<sequencerClass>();
     sequence->Constructor();
-    mySequence = sequence;
-    // Hold the new sequencer through the walk: a replay of unchanged input
-    // started meanwhile waits instead of reading a half-filled sequencer. The
-    // walk fills only the sequencer it created, even if a second reply
-    // replaces mySequence while this one yields.
-    client::SequencerGuard guard(sequence);
-
     const pugi::xml_node list = client::findWordList(doc, failure);
     if (!list)
         return nullptr;

@@ -1,5 +1,7 @@
 #include "platform/cooperative_thread.h"
 
+#include "platform/program_name.h"
+
 #include <QApplication>
 #include <QDialog>
 #include <QMessageBox>
@@ -70,7 +72,7 @@ private:
 // loop after the worker has ended; the box does not hold anything up.
 void reportFailure(const QString& what) {
     qWarning("A worker thread stopped on an exception: %s", qUtf8Printable(what));
-    auto* box = new QMessageBox(QMessageBox::Warning, QGuiApplication::applicationDisplayName(),
+    auto* box = new QMessageBox(QMessageBox::Warning, programName(),
                                 QStringLiteral("処理中にエラーが発生しました: ") + what,
                                 QMessageBox::Ok, QApplication::activeWindow());
     box->setAttribute(Qt::WA_DeleteOnClose);
@@ -374,8 +376,8 @@ void showMessageBox(const QString& text) {
     }
     // The active window may close while the box is open and take the box with
     // it; the guard deletes the box only if it is still there.
-    auto* box = new QMessageBox(QMessageBox::NoIcon, QGuiApplication::applicationDisplayName(),
-                                text, QMessageBox::Ok, QApplication::activeWindow());
+    auto* box = new QMessageBox(QMessageBox::NoIcon, programName(), text, QMessageBox::Ok,
+                                QApplication::activeWindow());
     WidgetGuard guard(box);
     runDialog(*box);
 }

@@ -2,7 +2,6 @@
 
 #include <QNetworkProxy>
 #include <QPointer>
-#include <algorithm>
 #include <utility>
 
 namespace platform {
@@ -112,12 +111,7 @@ void HttpSocket::dropConnection() {
 }
 
 void HttpSocket::resetReply() {
-    myUnread.clear();
-    myScanned = 0;
-    myHeadRead = false;
-    myHead = {};
-    myBody.clear();
-    myReceivedLength = 0;
+    myReply = ReplyReader();
     myComplete = false;
 }
 
@@ -151,7 +145,7 @@ void HttpSocket::onConnectionEnded() {
     readPass(); // bytes that arrived with the close
     if (!alive || generation != myGeneration)
         return;
-    if (myHeadRead)
+    if (myReply.headRead())
         completeReply();
     else
         // Without a header block there is no status to judge the reply by.
@@ -162,31 +156,12 @@ void HttpSocket::readPass() {
     if (myInPass || !mySocket)
         return;
     myInPass = true;
-    myUnread += mySocket->readAll();
-    bool headNow = false;
-    if (!myHeadRead) {
-        if (const auto end = findHeaderEnd(myUnread, myScanned)) {
-            myHead = parseHeaderBlock(myUnread.left(end->blockLength));
-            myHeadRead = true;
-            headNow = true;
-            // The whole terminator found, whichever kind it was, so no stray
-            // line-end byte starts the body.
-            myUnread.remove(0, end->blockLength + end->terminatorLength);
-        } else {
-            // An empty line may straddle what came so far and what comes next.
-            myScanned = std::max<qsizetype>(0, myUnread.size() - 3);
-        }
-    }
-    if (myHeadRead) {
-        myReceivedLength += myUnread.size();
-        myBody += myUnread;
-        myUnread.clear();
-    }
+    const bool headNow = myReply.take(mySocket->readAll());
     myInPass = false;
     if (headNow) {
         // Copies: a handler may Post again, which resets the reply state.
-        const HeaderList headers = myHead.headers;
-        emit HeadersReceived(headers, myHead.status);
+        const HeaderList headers = myReply.head().headers;
+        emit HeadersReceived(headers, myReply.head().status);
     }
 }
 
@@ -195,11 +170,11 @@ void HttpSocket::completeReply() {
         return;
     myComplete = true;
     const QString url = myTarget.address;
-    const HeaderList headers = myHead.headers;
+    const HeaderList headers = myReply.head().headers;
     // Handed over, not kept: a reply may be large, and a handler that needs
     // the bytes later keeps its own reference.
-    const QByteArray body = std::exchange(myBody, QByteArray());
-    emit PageReceived(url, myHead.status, headers, body);
+    const QByteArray body = myReply.takeBody();
+    emit PageReceived(url, myReply.head().status, headers, body);
 }
 
 void HttpSocket::fail(int code) {

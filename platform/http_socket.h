@@ -2,7 +2,8 @@
 // An asynchronous HTTP/1.0 client on QTcpSocket that writes and reads exactly
 // the bytes the program's analysis request and reply need. The byte-level work
 // (request bytes, form encoding, header-block parsing) lives in http_wire.h as
-// pure functions; this class only moves bytes and raises the three events.
+// pure functions, and the reading of a reply in reply_reader.h; this class
+// only moves bytes and raises the three events.
 //
 // Events, all raised from the event loop, never from inside Post:
 //   HeadersReceived once a reply's header block has been read;
@@ -12,6 +13,7 @@
 // A later Post cuts off the earlier connection, which raises nothing more.
 
 #include "platform/http_wire.h"
+#include "platform/reply_reader.h"
 
 #include <QAbstractSocket>
 #include <QByteArray>
@@ -80,12 +82,7 @@ private:
     quint64 myGeneration = 0;
 
     // Reply state of the current connection.
-    QByteArray myUnread;         // received, not yet consumed
-    qsizetype myScanned = 0;     // bytes of myUnread searched for the header end
-    bool myHeadRead = false;     // the header block has been parsed
-    ReplyHead myHead;            // status, headers, expected length
-    QByteArray myBody;           // every byte after the header block
-    qint64 myReceivedLength = 0; // bytes of body received
+    ReplyReader myReply; // head and body as read so far
     bool myConnectionMade = false;
     bool myEnded = false;    // the end of the connection has been handled
     bool myComplete = false; // PageReceived has been raised for this reply

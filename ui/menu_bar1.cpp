@@ -1,5 +1,7 @@
 #include "ui/menu_bar1.h"
 
+#include "platform/program_name.h"
+
 #include <QApplication>
 #include <QKeySequence>
 #include <QLineEdit>
@@ -12,7 +14,7 @@
 namespace {
 
 // The display name, also the caption of the About item.
-const QString kDisplayName = QStringLiteral("オリズメ");
+const QString kDisplayName = platform::programName();
 
 QPointer<MenuBar1>& sharedInstance() {
     static QPointer<MenuBar1> bar;

@@ -4,6 +4,7 @@
 #include "ui/window1.h"
 
 #include "platform/edge_layout.h"
+#include "platform/program_name.h"
 #include "platform/text.h"
 #include "ui/designed_controls.h"
 #include "ui/menu_bar1.h"
@@ -73,7 +74,7 @@ void Window1::Layout() {
     content->setMaximumSize(32000, 32000);
     setMaximumSize(32000, 32000 + menuBarHeight(32000));
     setContentSize(kDesignedSize.width(), kDesignedSize.height());
-    setWindowTitle(QStringLiteral("オリズメ"));
+    setWindowTitle(platform::programName());
 }
 
 void Window1::CreateControls() {

@@ -36,7 +36,7 @@ public:
     ~Window1() override;
 
     // Fields.
-    std::shared_ptr<sequencerClass> mySequence; // sequencer of the last parsed reply
+    std::shared_ptr<sequencerClass> mySequence; // sequencer of the last reply walked completely
     bool hasChanged = false;                    // input changed since the last parse, not empty
     std::int32_t myErrorCode = 0;               // HTTP status of the last header block
 
@@ -72,9 +72,9 @@ public:
     // the body over and lets it go once escaped (a reply may be large). A
     // reply that cannot be walked is described in `failure`.
     void parseNow(QByteArray content, const QString& sentText, client::ReplyFailure* failure);
-    // Walks the escaped reply into a new sequencer (stored in mySequence) and
-    // returns it; null, with the failure described, when the reply cannot be
-    // walked. The text is loaded in place and changed.
+    // Walks the escaped reply into a new sequencer and returns it; null, with
+    // the failure described, when the reply cannot be walked completely. The
+    // caller makes it mySequence. The text is loaded in place and changed.
     std::shared_ptr<sequencerClass> parseXML(std::string text, client::ReplyFailure* failure);
     void shuffleIt(const std::vector<std::int32_t>& list);
     void ShuffleNow(const std::vector<std::int32_t>& list);
@@ -104,7 +104,8 @@ private:
     Window1();
     // The menu bar's height above a content area of that width.
     int menuBarHeight(int width) const;
-    QString mySentText; // the input text of the request now on the wire (client/)
+    QString mySentText;     // the input text of the request now on the wire (client/)
+    QString mySequenceText; // the input text mySequence was walked from (client/)
     // Reorders the pools of one sequencer, replays it and opens a result window (client/).
     // Takes its own reference: a reply walked while the replay yields replaces mySequence.
     void rearrange(std::shared_ptr<sequencerClass> sequence, const std::vector<std::int32_t>& list);

@@ -1,6 +1,7 @@
 #include "ui/window3.h"
 
 #include "app/app.h"
+#include "platform/program_name.h"
 #include "platform/text.h"
 #include "ui/picture_canvas.h"
 #include "ui/pictures.h"
@@ -16,7 +17,7 @@ namespace {
 
 QPointer<Window3> openWindow;
 
-const QString displayName = QStringLiteral("オリズメ");
+const QString displayName = platform::programName();
 
 } // namespace
 

@@ -2,13 +2,13 @@
 
 #include "app/preference_store.h"
 #include "ui/designed_controls.h"
+#include "ui/port_field.h"
 
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
-#include <QRegularExpressionValidator>
 
 namespace {
 
@@ -86,15 +86,12 @@ void Window4::CreateControls() {
     portLabel->setFont(designed::fontOrDefault(QStringLiteral("Osaka")));
     portLabel->setEnabled(false);
 
-    auto* port = new QLineEdit(this);
+    // Typing adds digits only, up to five: every port fits. Not an input
+    // mask: a mask would cut a stored value to its length and fill the field
+    // with blanks that swallow typing.
+    auto* port = new PortField(this);
     port->setObjectName(QStringLiteral("EditField2"));
     port->setGeometry(107, 79, 82, 22);
-    // Digits only, up to five: every port fits. A validator, not an input
-    // mask: a mask would cut a stored value to its length and fill the field
-    // with blanks that swallow typing. setText() is not validated, so a stored
-    // value is shown and written back as it is unless the user edits it.
-    port->setValidator(
-        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]{0,5}")), port));
     port->setEnabled(false);
 
     auto* ok = new QPushButton(QStringLiteral("OK"), this);

@@ -1,16 +1,19 @@
-// Fuzzes the preferences file through the store's public calls: any bytes in
-// the file are read without a crash, and what the store then writes reads back
-// with the same three values, in a file that is valid UTF-8.
+// Fuzzes the preferences file through the store's public calls: whatever bytes
+// the file holds, the first read must give the store that the file's rules,
+// written out again here, give; and what the store then writes must read back
+// with the same three values and nothing else.
 
 #include "app/preference_store.h"
 
 #include <QDir>
 #include <QFile>
+#include <QStringDecoder>
 #include <QTemporaryDir>
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <map>
 
 namespace {
 
@@ -37,6 +40,31 @@ void writeBytes(const QString& path, const std::uint8_t* data, std::size_t size)
         std::abort();
 }
 
+// The store a file of these bytes gives, by the rules: lines end at LF (the
+// last one may lack it; a file's last LF opens no further line); the key is
+// the text before the first ": " (the whole line when there is none), the
+// value the text between the first and the second one; carriage returns at
+// the end of a key or a value are line-end debris; a later key wins.
+std::map<QString, QString> expectedStore(const QByteArray& bytes) {
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringConverter::Flag::Stateless);
+    const QString text = decoder.decode(bytes);
+    QStringList lines = text.split(u'\n');
+    if (text.isEmpty() || text.endsWith(u'\n'))
+        lines.removeLast();
+    std::map<QString, QString> store;
+    for (const QString& line : lines) {
+        const QStringList fields = line.split(QStringLiteral(": "));
+        QString key = fields[0];
+        QString value = fields.size() > 1 ? fields[1] : QString();
+        while (key.endsWith(u'\r'))
+            key.chop(1);
+        while (value.endsWith(u'\r'))
+            value.chop(1);
+        store[key] = value;
+    }
+    return store;
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -53,6 +81,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     read.prefFile = path;
     if (!read.readPrefFile())
         std::abort(); // the file is there and readable, whatever it holds
+    if (read.prefDictionary != expectedStore(QByteArray::fromRawData(
+                                   reinterpret_cast<const char*>(data), qsizetype(size))))
+        std::abort();
     if (!read.writePrefFile())
         std::abort();
 

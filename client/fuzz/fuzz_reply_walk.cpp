@@ -1,19 +1,73 @@
-// Fuzzes the road of a reply body inside the program: escaping, loading,
-// the positional walk into a new sequencer, reordering and two replays. Any
-// bytes must come through without a crash, the program's one-buffer escaping
-// must match the engine's, and a replay must be repeatable.
+// Fuzzes the road of a reply body inside the program: escaping, loading, the
+// positional walk into a new sequencer and the replay. Checked against a
+// reading written here from the reply rules: the escaping done as three
+// whole-text replacements, the word list found and read by XPath, and the
+// surfaces joined with "EndOfLine", "tab" and "space" mapped back. Replayed
+// without reordering, the sequencer must give exactly those surfaces; after
+// reordering, a replay must be repeatable.
 
 #include "client/reply_walk.h"
 #include "engine/hooks.h"
+#include "engine/morpheme_pool.h"
 #include "engine/morpheme_resource.h"
 #include "engine/sequencer.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
 
 namespace {
+
+std::string replaceAll(std::string text, const std::string& from, const std::string& to) {
+    for (std::size_t at = text.find(from); at != std::string::npos;
+         at = text.find(from, at + to.size()))
+        text.replace(at, from.size(), to);
+    return text;
+}
+
+std::string escaped(const std::string& reply) {
+    return replaceAll(replaceAll(replaceAll(reply, "\n", "EndOfLine"), "\t", "tab"),
+                      "<surface> </surface>", "<surface>space</surface>");
+}
+
+bool isPartOfSpeech(const std::string& pos) {
+    static const char* const names[] = {"形容詞", "形容動詞", "感動詞", "副詞", "連体詞",
+                                        "接続詞", "接頭辞",   "接尾辞", "名詞", "動詞",
+                                        "助詞",   "助動詞",   "特殊"};
+    return std::find(std::begin(names), std::end(names), pos) != std::end(names);
+}
+
+// The text the words of an escaped reply stand for, up to the first word
+// that cannot be read: the root's first element, its third element, then
+// each element of that in order; a word's first element holds the surface,
+// its last element the part of speech, each as that element's first node.
+std::string expectedText(const pugi::xml_document& doc) {
+    static const pugi::xpath_query words("/*[1]/*[1]/*[3]/*");
+    static const pugi::xpath_query surfaceElement("*[1]");
+    static const pugi::xpath_query surfaceNode("*[1]/node()[1]");
+    static const pugi::xpath_query posNode("*[last()]/node()[1]");
+    std::string text;
+    for (const pugi::xpath_node& word : words.evaluate_node_set(doc)) {
+        if (!surfaceElement.evaluate_node(word))
+            break;
+        const pugi::xml_node surface = surfaceNode.evaluate_node(word).node();
+        if (!surface) {
+            text += "\n"; // an empty surface element stands for a line end
+            continue;
+        }
+        const pugi::xml_node pos = posNode.evaluate_node(word).node();
+        if (!pos)
+            break;
+        std::string unit = surface.value();
+        if (std::string(pos.value()) == "特殊")
+            unit = unit == "EndOfLine" ? "\r" : unit == "tab" ? "\t" : unit == "space" ? " " : unit;
+        if (isPartOfSpeech(pos.value()))
+            text += unit; // a word of another part of speech is dropped
+    }
+    return text;
+}
 
 std::string replay(sequencerClass& sequence) {
     std::string text, piece;
@@ -33,19 +87,38 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     (void)quiet;
 
     const std::string body(reinterpret_cast<const char*>(data), size);
+    const std::string model = escaped(body);
     std::string text = morphemeResource::replaceAllTheSpecialCharactersToSymbol(body);
-    if (morphemeResource::replaceAllTheSpecialCharactersToSymbol(text) != text)
-        std::abort(); // escaping twice changes nothing
+    if (text != model)
+        std::abort(); // the escaping is the three replacements, in that order
 
+    // The same parser options as the program: which nodes exist is the
+    // parser's business; which of them count is what is checked here. No
+    // XML holds a NUL character.
+    pugi::xml_document expectedDoc;
+    const bool expectedLoads =
+        model.find('\0') == std::string::npos &&
+        expectedDoc.load_buffer(model.data(), model.size(),
+                                pugi::parse_default | pugi::parse_ws_pcdata_single,
+                                pugi::encoding_utf8);
     pugi::xml_document doc;
-    if (!client::loadReply(doc, text, nullptr))
+    if (client::loadReply(doc, text, nullptr) != expectedLoads)
+        std::abort();
+    if (!expectedLoads)
         return 0;
-    const pugi::xml_node list = client::findWordList(doc, nullptr);
-    if (!list)
-        return 0;
+    const std::string expected = expectedText(expectedDoc);
+    // The noun pool removes the marker text wherever a noun unit holds it; a
+    // reply that contains it cannot come back unchanged, by design.
+    if (expected.find(nounMarker) != std::string::npos)
+        return -1;
+
     sequencerClass sequence;
     sequence.Constructor();
-    client::walkWordList(list, sequence, nullptr);
+    if (const pugi::xml_node list = client::findWordList(doc, nullptr))
+        client::walkWordList(list, sequence, nullptr);
+    if (replay(sequence) != expected)
+        std::abort(); // the walk loses, adds, moves or misreads a word
+
     sequence.shuffleIt({1, 2, 3, 4, 5});
     const std::string first = replay(sequence);
     if (replay(sequence) != first)

@@ -57,6 +57,12 @@ TEST(ReplyWalk, CraftedWordLists) {
     };
     for (const Case& c : cases)
         EXPECT_EQ(walkAndReplay(c.words), c.expected) << c.name;
+
+    // A NUL is no XML; in the last end tag it would pass for the text's end.
+    const char bytes[] = "<r><a><c/><c/><l><w><s>猫</s><p>名詞</p></w></l></a></r\0>";
+    std::string cut(bytes, sizeof bytes - 1);
+    pugi::xml_document doc;
+    EXPECT_FALSE(client::loadReply(doc, cut, nullptr));
 }
 
 } // namespace

@@ -40,6 +40,8 @@ QByteArray httpReply(int status, const Words& words) {
 const Words kFixedWords = {{"私", "名詞"}, {"は", "助詞"}, {" ", "特殊"},  {"犬", "名詞"},
                            {"。", "特殊"}, {"\n", "特殊"}, {"\t", "特殊"}, {"猫", "名詞"}};
 const QString kFixedText = QStringLiteral("私は 犬。\n\t猫");
+// A word list whose second word has no surface or part of speech to read.
+const QByteArray kWordWithoutParts = "<a><b><c/><d/><l><w><s>猫</s><p>名詞</p></w><w/></l></b></a>";
 
 // The texts of the result windows now shown, sorted.
 Texts shownTexts() {
@@ -77,6 +79,7 @@ protected:
         Window1::setServiceAddressForTesting(service.url());
         closeResultWindows();
         window->editField1()->clear();
+        window->mySequence.reset(); // nothing an earlier test walked is replayed
     }
     void TearDown() override {
         waitIdle(); // every worker finishes before the next test
@@ -119,8 +122,9 @@ protected:
 
 TEST_F(Window1Client, ReplyOpensResultWindowAndUnchangedTextIsReplayedWithoutRequest) {
     service.script(httpReply(200, kFixedWords));
-    // The field's own text goes out, no-break space and all, and unchanged is judged against it.
-    window->editField1()->setPlainText(kFixedText + QChar(0x00a0));
+    // The field's own text goes out, no-break space and line separator as
+    // typed, and unchanged is judged against it.
+    window->editField1()->setPlainText(kFixedText + QChar(0x00a0) + QChar(0x2028));
     window->setContentSize(800, 600);
     platform::setTimeSliceMicroseconds(0);
     QueuedCallCounter resumes;
@@ -129,7 +133,7 @@ TEST_F(Window1Client, ReplyOpensResultWindowAndUnchangedTextIsReplayedWithoutReq
     const QByteArray request = service.received.front();
     EXPECT_TRUE(request.startsWith("POST /MAService/V1/parse HTTP/1.0\r\n")) << request.data();
     EXPECT_TRUE(request.endsWith("\r\n\r\nappid=PebbleRotator&sentence=私は+犬。%0A\t猫\xc2\xa0"
-                                 "&results=ma"))
+                                 "\xe2\x80\xa8&results=ma"))
         << request.data();
     EXPECT_TRUE(request.contains("\r\nUser-Agent: Orizume " ORIZUME_SHORT_VERSION "; PPC\r\n"));
     EXPECT_FALSE(request.contains("Accept"));
@@ -138,7 +142,7 @@ TEST_F(Window1Client, ReplyOpensResultWindowAndUnchangedTextIsReplayedWithoutReq
     EXPECT_EQ(resultWindows().front()->size(), QSize(800, 600)) << "the main window's size";
     window->setContentSize(634, 473);
     EXPECT_FALSE(window->hasChanged);
-    EXPECT_EQ(status(), QStringLiteral("9文字"));
+    EXPECT_EQ(status(), QStringLiteral("10文字"));
     EXPECT_EQ(statusColor(), QColor(0, 0, 0));
 
     // The replay reorders pools 1 to 5 of the sequencer it started on, even
@@ -180,17 +184,21 @@ TEST_F(Window1Client, FailuresAndRefusedInputsAreReportedAndOpenNoWindow) {
     } cases[] = {
         {"status 404", input, httpReply(404, "<html/>"), nullptr, "Status: 404", input + appended,
          1},
+        {"status 201: only 200 is success", input, httpReply(201, kFixedWords), nullptr,
+         "Status: 201", input + appended, 2},
         {"closed within the head", input, "HTTP/1.0 200 OK\r\nContent-Ty", nullptr, "Error: 5",
-         input, 2},
+         input, 3},
         {"cut-off XML", input, httpReply(200, "<a><b>"), nullptr, "Error: 応答を読めません", input,
-         3},
+         4},
         {"no word list", input, httpReply(200, "<a><b/></a>"), nullptr,
-         "Error: 語の一覧がありません", input, 4},
-        {"empty input", QString(), "", nullptr, "0文字", QString(), 4},
+         "Error: 語の一覧がありません", input, 5},
+        {"a word without parts", input, httpReply(200, kWordWithoutParts), nullptr,
+         "Error: 応答の語を読めません", input, 6},
+        {"empty input", QString(), "", nullptr, "0文字", QString(), 6},
         {"32,001 bytes", kana + QChar(u'あ'), "", "ちょっと文章長過ぎ", "10667文字",
-         kana + QChar(u'あ'), 4},
+         kana + QChar(u'あ'), 6},
         {"32,000 bytes are sent", kana + "ab", httpReply(500, ""), nullptr, "Status: 500",
-         kana + "ab" + appended, 5},
+         kana + "ab" + appended, 7},
     };
     for (const auto& c : cases) {
         window->myErrorCode = 200; // a failure judged by an earlier 200 would pass for good
@@ -220,43 +228,104 @@ TEST_F(Window1Client, FailuresAndRefusedInputsAreReportedAndOpenNoWindow) {
     }
 }
 
-TEST_F(Window1Client, ReplayWaitsWithoutSpinningAndAnEditDuringTheWalkIsKept) {
+TEST_F(Window1Client, AnEditDuringTheWalkIsKeptAndAReplayWaitsForAnotherWithoutSpinning) {
     QMessageBox* box = startAWalkThatWaits();
     ASSERT_NE(box, nullptr);
     EXPECT_EQ(box->text(), QStringLiteral("予期しない形態素です: 未知語"));
+    EXPECT_EQ(box->windowTitle().toStdString(), "オリズメ");
     EXPECT_EQ(status(), QStringLiteral("受け取ったデータを解析しています..."));
     EXPECT_TRUE(window->progressWheel1()->isVisible());
-    // The walk holds its new sequencer while the box waits; a replay of it waits too.
+    window->editField1()->setPlainText(kFixedText + QStringLiteral("追加"));
+    box->accept();
+    EXPECT_TRUE(waitUntil([&] { return resultWindows().size() == 1; }) && waitIdle());
+    EXPECT_TRUE(window->hasChanged) << "the edit made during the walk was lost";
+
+    // The walked text back, as if never edited: a replay held at a box in its
+    // loop keeps the sequencer, and a second replay waits for it, suspended.
+    window->editField1()->setPlainText(kFixedText);
     window->hasChanged = false;
+    bool held = false;
+    engine::hooks().yieldPoint = [&] {
+        if (platform::inCooperativeThread() && !std::exchange(held, true))
+            platform::showMessageBox(QStringLiteral("hold"));
+        platform::yieldPoint();
+    };
+    window->PushButton1_Action();
+    QMessageBox* hold = waitForMessageBox(QStringLiteral("hold"));
+    ASSERT_NE(hold, nullptr);
     window->PushButton1_Action();
     QueuedCallCounter resumes;
     waitUntil([] { return false; }, 100);
     EXPECT_LT(resumes.count, 10) << "the waiting replay is resumed again and again";
-    window->editField1()->setPlainText(kFixedText + QStringLiteral("追加"));
-    box->accept();
-    EXPECT_TRUE(waitUntil([&] { return resultWindows().size() == 2; }) && waitIdle());
-    EXPECT_TRUE(window->hasChanged) << "the edit made during the walk was lost";
-    // The unknown word is dropped; everything else comes back, in both windows.
-    EXPECT_EQ(shownTexts(), Texts(2, kFixedText));
+    hold->accept();
+    EXPECT_TRUE(waitUntil([&] { return resultWindows().size() == 3; }) && waitIdle());
+    installEngineHooks();
+    EXPECT_EQ(service.received.size(), 1u);
+    // The unknown word is dropped; everything else comes back, in every window.
+    EXPECT_EQ(shownTexts(), Texts(3, kFixedText));
+}
+
+TEST_F(Window1Client, AReplyThatCannotBeWalkedLeavesTheLastCompleteWalkOfTheTextToReplay) {
+    // The second reply to the same text; it arrives after the first walk has ended.
+    const std::tuple<const char*, QByteArray, const char*> cases[] = {
+        {"unreadable XML", "<a><b>", "Error: 応答を読めません"},
+        {"no word list", "<a><b/></a>", "Error: 語の一覧がありません"},
+        {"a word without parts", kWordWithoutParts, "Error: 応答の語を読めません"},
+    };
+    for (const auto& [name, body, failure] : cases) {
+        closeResultWindows();
+        QMessageBox* box = startAWalkThatWaits();
+        ASSERT_NE(box, nullptr) << name;
+        const std::size_t second = service.received.size();
+        window->PushButton1_Action(); // the same text, unchanged only once a walk completes
+        ASSERT_TRUE(waitUntil([&] {
+            return service.received.size() > second &&
+                   service.received[second].endsWith("&results=ma");
+        })) << name;
+        box->accept();
+        EXPECT_TRUE(waitUntil([&] { return resultWindows().size() == 1; }) && waitIdle()) << name;
+        service.reply(second, httpReply(200, body));
+        EXPECT_TRUE(waitIdle(failure)) << name << ": " << status().toStdString();
+        parse(2);
+        EXPECT_EQ(service.received.size(), second + 1) << name << ": the first walk is replayed";
+        EXPECT_EQ(shownTexts(), Texts(2, kFixedText)) << name << ": never an empty replay";
+    }
 }
 
 TEST_F(Window1Client, OverlappingRepliesEachFillTheirOwnSequencer) {
-    QMessageBox* box = startAWalkThatWaits();
-    ASSERT_NE(box, nullptr);
-    service.script(httpReply(200, Words{{"山", "名詞"}, {"が", "助詞"}, {"川", "名詞"}}));
-    // A second request and reply while the first reply is half walked.
-    window->editField1()->setPlainText(QStringLiteral("山が川"));
-    window->PushButton1_Action();
-    EXPECT_TRUE(waitUntil([&] { return resultWindows().size() == 1; }));
-    // The first text back in the input as its walk ends: the replay belongs to
-    // the second reply now, so the first text must be sent again.
-    window->editField1()->setPlainText(kFixedText);
-    box->accept();
-    EXPECT_TRUE(waitUntil([&] { return resultWindows().size() == 2; }) && waitIdle());
-    service.script(httpReply(200, kFixedWords));
-    parse(3);
-    EXPECT_EQ(service.received.size(), 3u) << "the first text was replayed from the second reply";
-    EXPECT_EQ(shownTexts(), (Texts{QStringLiteral("山が川"), kFixedText, kFixedText})); // sorted
+    const QString second = QStringLiteral("山が川");
+    const Words kSecondWords = {{"山", "名詞"}, {"が", "助詞"}, {"川", "名詞"}};
+    // The input as the first walk ends, long after the second reply's; then
+    // whether "Parse" sends it again, and the texts shown in the end (sorted).
+    const std::tuple<const char*, QString, bool, Texts> cases[] = {
+        {"the first text back: its complete walk is replayed",
+         kFixedText,
+         false,
+         {second, kFixedText, kFixedText}},
+        {"the second text kept: the first walk is not its own",
+         second,
+         true,
+         {second, second, kFixedText}},
+    };
+    for (const auto& [name, input, sent, texts] : cases) {
+        closeResultWindows();
+        const std::size_t requests = service.received.size();
+        QMessageBox* box = startAWalkThatWaits();
+        ASSERT_NE(box, nullptr) << name;
+        service.script(httpReply(200, kSecondWords));
+        // A second request and reply while the first reply is half walked.
+        window->editField1()->setPlainText(second);
+        window->PushButton1_Action();
+        EXPECT_TRUE(waitUntil([&] { return resultWindows().size() == 1; })) << name;
+        window->editField1()->setPlainText(input);
+        box->accept();
+        EXPECT_TRUE(waitUntil([&] { return resultWindows().size() == 2; }) && waitIdle()) << name;
+        if (sent)
+            service.script(httpReply(200, kSecondWords));
+        parse(3);
+        EXPECT_EQ(service.received.size(), requests + 2 + sent) << name;
+        EXPECT_EQ(shownTexts(), texts) << name;
+    }
 }
 
 TEST_F(Window1Client, MainWindowClosedDuringTheFirstArrangementEndsTheParseQuietly) {
@@ -281,7 +350,7 @@ TEST_F(Window1Client, ProxySettingsAreReadFromTheStoreAtEveryPress) {
     PreferenceStore store;
     // needProxy, proxyPort; then the socket's proxy address and port.
     const std::tuple<const char*, const char*, const char*, int> cases[] = {
-        {"1", " 81.9x", "proxy", 81}, // the leading number, truncated
+        {"1", " 9081.9x", "proxy", 9081}, // the leading number, truncated
         {"0", "81", "", 0},
         {"1", "0", "proxy", 0},
         {"1 ", "81", "", 0},

@@ -20,6 +20,9 @@ using Log = std::vector<std::string>;
 
 namespace {
 
+// Read before any test sets a slice of its own.
+const long defaultTimeSlice = timeSliceMicroseconds();
+
 struct LambdaThread : CooperativeThread {
     std::function<void()> body, onDestroy;
     ~LambdaThread() override { onDestroy(); }
@@ -47,6 +50,7 @@ protected:
 };
 
 TEST_F(CooperativeThreadTest, WorkersInterleaveOnlyAtYieldPoints) {
+    EXPECT_EQ(defaultTimeSlice, 5000) << "a worker runs about 5 ms before a yield point switches";
     EXPECT_FALSE(inCooperativeThread());
     const std::pair<long, Log> cases[] = {
         {0, {"A0", "B0", "A1", "B1", "A2", "B2"}},          // every yield switches
@@ -98,8 +102,9 @@ TEST_F(CooperativeThreadTest, AnExceptionIsReportedAndTheProgramLivesOn) {
         Log log;
         start(body, [&] { log.push_back(inCooperativeThread() ? "on worker" : "ok"); });
         start([&] { log.push_back("next"); });
-        EXPECT_TRUE(waitUntil([&] { return log.size() == 2 && shownMessageBox(reported); }))
+        ASSERT_TRUE(waitUntil([&] { return log.size() == 2 && shownMessageBox(reported); }))
             << reported;
+        EXPECT_EQ(shownMessageBox(reported)->windowTitle().toStdString(), "オリズメ") << reported;
         EXPECT_EQ(log, (Log{"ok", "next"})) << reported << ": destroyed on the event loop";
     }
 }

@@ -232,6 +232,8 @@ TEST(HttpSocket, ReportsConnectionsThatCannotBeMade) {
     }
     const std::pair<QString, int> cases[] = {
         {QStringLiteral("http://127.0.0.1:%1/p").arg(closedPort), SocketConnectionRefused},
+        {QStringLiteral("http://127.0.0.1:65535/p"), SocketConnectionRefused}, // the last port
+        {QStringLiteral("http://127.0.0.1:65536/p"), SocketBadAddress},
         {QStringLiteral("http://127.0.0.1:70000/p"), SocketBadAddress},
         {QStringLiteral("http:///p"), SocketBadAddress},
     };

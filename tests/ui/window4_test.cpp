@@ -1,6 +1,7 @@
 #include "tests/support/temporary_config.h"
 #include "ui/window4.h"
 
+#include <QAbstractButton>
 #include <QCheckBox>
 #include <QDir>
 #include <QLabel>
@@ -8,6 +9,7 @@
 #include <QPushButton>
 #include <QTest>
 
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -35,13 +37,47 @@ protected:
     PreferenceStore store;
 };
 
+TEST_F(Window4Test, DesignedValues) {
+    Window4* dialog = Window4::instance();
+    EXPECT_EQ(dialog->size(), QSize(385, 170));
+    EXPECT_EQ(dialog->minimumSize(), dialog->maximumSize()) << "not resizable";
+    const auto caption = [](QWidget* control) {
+        if (auto* button = qobject_cast<QAbstractButton*>(control))
+            return button->text();
+        auto* label = qobject_cast<QLabel*>(control);
+        return label ? label->text() : QString();
+    };
+    // name, position and size, caption (the fields show the store, not a caption)
+    const std::tuple<const char*, QRect, const char*> controls[] = {
+        {"CheckBox1", {20, 14, 298, 20}, "Proxyサーバを使用する"},
+        {"StaticText1", {41, 46, 60, 20}, "Address"},
+        {"EditField1", {107, 46, 258, 22}, ""},
+        {"StaticText2", {41, 79, 54, 20}, "Port"},
+        {"EditField2", {107, 79, 82, 22}, ""},
+        {"PushButton1", {285, 130, 80, 20}, "OK"},
+    };
+    for (const auto& [name, geometry, text] : controls) {
+        QWidget* control = dialog->findChild<QWidget*>(name);
+        ASSERT_NE(control, nullptr) << name;
+        EXPECT_EQ(control->geometry(), geometry) << name;
+        EXPECT_EQ(caption(control), QString::fromUtf8(text)) << name;
+    }
+    EXPECT_TRUE(dialog->pushButton1()->isDefault());
+    EXPECT_EQ(dialog->findChildren<QPushButton*>().size(), 1) << "no Cancel button";
+}
+
 TEST_F(Window4Test, OpenFillsTheFieldsAndOkWritesUntouchedValuesBack) {
     store.prefDictionary["proxyAddress"] = "proxy.example";
-    // The box is checked only for exactly "1"; a stored port, whatever it
-    // holds, comes back unchanged.
-    const std::pair<const char*, const char*> cases[] = {
-        {"1", "10080"}, {"0", "8o8o"}, {"", "123456"}, {"true", ""}, {"1 ", "0"}};
-    for (const auto& [value, port] : cases) {
+    // The box is checked only for exactly "1". A stored port, whatever it
+    // holds, comes back unchanged; typing at its end adds only digits, and
+    // only while the field then holds at most five characters.
+    const std::tuple<const char*, const char*, const char*, const char*> cases[] = {
+        {"1", "10080", "9", "10080"},
+        {"0", "8o8o", "x-9", "8o8o9"},
+        {"", "123456", "7", "123456"},
+        {"true", "", "", ""},
+        {"1 ", "0", "9x9", "099"}};
+    for (const auto& [value, port, typed, written] : cases) {
         const bool on = QByteArray(value) == "1";
         store.prefDictionary["needProxy"] = value;
         store.prefDictionary["proxyPort"] = port;
@@ -52,8 +88,11 @@ TEST_F(Window4Test, OpenFillsTheFieldsAndOkWritesUntouchedValuesBack) {
         EXPECT_EQ(dialog->editField1()->text(), "proxy.example");
         dialog->checkBox1()->setChecked(!on);
         EXPECT_EQ(enabled(dialog), std::vector<bool>(4, !on)) << "'" << value << "' toggled";
+        dialog->checkBox1()->setChecked(true);
+        QTest::keyClicks(dialog->editField2(), typed);
         dialog->PushButton1_Action();
-        EXPECT_TRUE(fileBytes().endsWith("proxyPort: " + QByteArray(port) + "\n")) << port;
+        EXPECT_TRUE(fileBytes().endsWith("proxyPort: " + QByteArray(written) + "\n"))
+            << port << " + " << typed << ": " << fileBytes().data();
     }
 }
 
