@@ -17,9 +17,9 @@ namespace {
 
 testing::Pairs pairsOf(const WordList& words) {
     testing::Pairs pairs;
-    for (std::size_t i = 0; i < words.size(); ++i) {
-        pairs.emplace_back(words.partOfSpeech(i), words.surface(i));
-    }
+    words.forEach([&pairs](const WordList::Word& word) {
+        pairs.emplace_back(word.partOfSpeech, word.surface);
+    });
     return pairs;
 }
 
@@ -59,11 +59,11 @@ TEST_F(AnalyzerTest, MapsTheMergingExamplesAndGivesWhitespaceAsWords) {
     for (const auto& [text, expected] : cases) {
         const WordList words = analyzer->analyze(text);
         EXPECT_EQ(testing::listed(pairsOf(words)), expected) << ::testing::PrintToString(text);
-        for (std::size_t i = 0; i < words.size(); ++i) {
-            if (words.surface(i) == " " || words.surface(i) == "\t" || words.surface(i) == "\n") {
-                EXPECT_EQ(words.reading(i), "") << ::testing::PrintToString(text);
+        words.forEach([&text](const WordList::Word& word) {
+            if (word.surface == " " || word.surface == "\t" || word.surface == "\n") {
+                EXPECT_EQ(word.reading, "") << ::testing::PrintToString(text);
             }
-        }
+        });
     }
 }
 
@@ -105,10 +105,10 @@ TEST_F(AnalyzerTest, LongRunsOfOneClassComeBackWholeAndFast) {
         const WordList words = analyzer->analyze(text);
         EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1)) << unit;
         std::string joined;
-        for (std::size_t i = 0; i < words.size(); ++i) {
-            joined += words.surface(i);
-            ASSERT_TRUE(isValidUtf8(words.surface(i))) << unit << " word " << i;
-        }
+        words.forEach([&](const WordList::Word& word) {
+            joined += word.surface;
+            EXPECT_TRUE(isValidUtf8(word.surface)) << unit << " word " << words.size();
+        });
         EXPECT_EQ(joined, text) << unit;
     }
 }
