@@ -6,6 +6,15 @@
 
 namespace orizume::service {
 
+namespace {
+
+// Frees what value holds: assigning an empty string keeps the old one's memory.
+template <typename T> void release(T& value) {
+    [[maybe_unused]] const T gone = std::move(value);
+}
+
+} // namespace
+
 AnalysisReply::AnalysisReply(const Analyzer& analyzer, std::string text, ByteBudget& spareWords)
     : analyzer_(analyzer), spareWords_(spareWords), text_(std::move(text)) {}
 
@@ -15,17 +24,20 @@ bool AnalysisReply::countNext(const std::atomic<bool>* cancel) {
     stretch.end = analyzer_.analyzeFrom(text_, stretch.start, stretchBytes, stretch.list, cancel);
     stretch.words = stretch.list.size();
     stretch.replyBytes = replySize(stretch.list);
-    if (!stretches_.empty()) {
-        stretch.share = spareWords_.take(stretch.list.bytes());
-    }
-    stretch.held = stretches_.empty() || stretch.share;
-    if (!stretch.held) {
-        stretch.list = {};
-    }
     words_ += stretch.words;
     wordBytes_ += stretch.replyBytes;
+    const bool last = stretch.end == text_.size();
+    // The words of a text of one stretch (the program's) are kept, and the text goes. A longer
+    // text stays, and its stretches' words are kept only while the budget lasts.
+    if (!(last && stretches_.empty())) {
+        stretch.share = spareWords_.take(stretch.list.bytes());
+    }
+    stretch.held = (last && stretches_.empty()) || stretch.share;
+    if (!stretch.held) {
+        release(stretch.list);
+    }
     stretches_.push_back(std::move(stretch));
-    if (stretches_.back().end < text_.size()) {
+    if (!last) {
         return true;
     }
     bool again = false;
@@ -33,7 +45,7 @@ bool AnalysisReply::countNext(const std::atomic<bool>* cancel) {
         again = again || !counted.held;
     }
     if (!again) {
-        text_ = {};
+        release(text_);
     }
     return false;
 }
@@ -44,8 +56,10 @@ std::uint64_t AnalysisReply::size() const {
 
 AnalysisReply::Next AnalysisReply::next(std::string& part) {
     part.clear();
+    // Room for a part and the word that ends it, once: the part waits with the client.
+    part.reserve(partBytes + 1024);
     if (!headWritten_) {
-        part = replyHead(words_);
+        part += replyHead(words_);
         headWritten_ = true;
     }
     while (writing_ < stretches_.size()) {
@@ -57,7 +71,7 @@ AnalysisReply::Next AnalysisReply::next(std::string& part) {
         if (at_ < stretch.list.end()) {
             return Next::part;
         }
-        stretch.list = {};
+        release(stretch.list);
         stretch.share = {};
         stretch.held = false;
         ++writing_;

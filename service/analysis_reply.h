@@ -16,10 +16,11 @@ namespace orizume::service {
 // client that reads slowly, or never, makes the service hold one stretch's words at most, not the
 // words of its whole text.
 //
-// The reply announces its length, so a first pass analyses every stretch to count its bytes. It
-// keeps the words of the first stretch (the program's texts are one stretch: analysed once), and
-// those of later stretches while the service's budget for them lasts; the others are analysed
-// again when their turn to be written comes.
+// The reply announces its length, so a first pass analyses every stretch to count its bytes.
+// The words of a text of one stretch (the program's texts are: analysed once) are kept and the
+// text is dropped; a longer text is kept, with the words of its stretches while the service's
+// budget for them lasts, and the others are analysed again when their turn to be written comes.
+// So a request holds no more than about its text, or the words of its one stretch.
 class AnalysisReply {
 public:
     // text is the normalised sentence. Both references must outlive the reply.
@@ -40,7 +41,8 @@ public:
     void analyseNext(const std::atomic<bool>* cancel);
 
     static constexpr std::size_t stretchBytes = Analyzer::pieceBytes;
-    static constexpr std::size_t partBytes = 64 * 1024;
+    // What the socket is handed at a time; a client that does not read keeps one part waiting.
+    static constexpr std::size_t partBytes = 16 * 1024;
 
 private:
     struct Stretch {

@@ -26,6 +26,7 @@ constexpr std::string_view parsePath = "/MAService/V1/parse";
 // does not reset the connection before the client has read the answer.
 constexpr std::chrono::seconds drainTime{2};
 constexpr std::size_t drainLimit = 64 * 1024 * 1024;
+constexpr int sendBufferBytes = 128 * 1024;
 
 std::string_view view(beast::string_view text) {
     return {text.data(), text.size()};
@@ -143,6 +144,9 @@ HttpConnection::HttpConnection(asio::ip::tcp::socket socket, const ConnectionCon
       buffer_(context.limits.maxHeadBytes + 4096) {
     ++context_.connections;
     beast::error_code ec;
+    // The system holds what the socket has taken until the client reads it: left to itself it
+    // takes megabytes from a client that never reads.
+    stream_.socket().set_option(asio::socket_base::send_buffer_size(sendBufferBytes), ec);
     const auto remote = stream_.socket().remote_endpoint(ec);
     remote_ = ec ? "-" : remote.address().to_string();
 }
@@ -414,8 +418,8 @@ void HttpConnection::onAnswered(beast::error_code ec) {
     serializer_.reset();
     response_ = {};
     analysis_.reset();
-    text_ = {};
-    part_ = {};
+    std::string().swap(text_);
+    std::string().swap(part_);
     if (ec) {
         stream_.close();
         return;

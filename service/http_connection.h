@@ -44,7 +44,7 @@ struct ServiceLimits {
     std::size_t maxConnections = 0;
     // The words of later stretches of long texts that all replies together may keep from the
     // count of their length to the writing; beyond it, stretches are analysed again.
-    std::size_t spareWordBytes = 32 * 1024 * 1024;
+    std::size_t spareWordBytes = 16 * 1024 * 1024;
 };
 
 // What every connection shares; owned by the AnalysisServer.

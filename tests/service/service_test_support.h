@@ -101,17 +101,20 @@ inline std::string programForm(std::string_view sentence) {
 }
 
 // A client connection to 127.0.0.1:port (fd < 0 when it could not connect), closed on
-// destruction. Receives give up after two seconds without data.
+// destruction. Receives give up after two seconds without data. A receive buffer of
+// receiveBytes (when not 0) makes a client that reads slowly, or never.
 class Connection {
 public:
-    explicit Connection(int port) : fd_(socket(AF_INET, SOCK_STREAM, 0)) {
+    explicit Connection(int port, int receiveBytes = 0) : fd_(socket(AF_INET, SOCK_STREAM, 0)) {
         sockaddr_in addr{};
         addr.sin_family = AF_INET;
         addr.sin_port = htons(static_cast<uint16_t>(port));
         addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         const timeval timeout{2, 0};
         if (fd_ >= 0 &&
-            (setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout) != 0 ||
+            ((receiveBytes != 0 &&
+              setsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &receiveBytes, sizeof receiveBytes) != 0) ||
+             setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout) != 0 ||
              connect(fd_, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) != 0)) {
             close(fd_);
             fd_ = -1;
