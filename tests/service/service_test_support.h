@@ -8,6 +8,7 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/time.h>
 #include <sys/wait.h>
@@ -21,6 +22,7 @@
 #include <cstring>
 #include <fstream>
 #include <map>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -159,6 +161,26 @@ private:
     int fd_;
 };
 
+// Clients that each post a body at the limit, every other character a word ("a+a+..."), with a
+// small receive buffer, and never read their replies: each gives the service a long analysis and
+// a reply of megabytes.
+inline std::vector<std::unique_ptr<Connection>> nonReadingClients(int port, int count) {
+    std::string body = "appid=x&results=ma&sentence=";
+    while (body.size() < 256 * 1024) {
+        body += "a+";
+    }
+    body.resize(256 * 1024);
+    const std::string request =
+        "POST /MAService/V1/parse HTTP/1.0\r\nContent-Length: " + std::to_string(body.size()) +
+        "\r\n\r\n" + body;
+    std::vector<std::unique_ptr<Connection>> clients;
+    for (int i = 0; i < count; ++i) {
+        clients.push_back(std::make_unique<Connection>(port, 4096));
+        clients.back()->send(request);
+    }
+    return clients;
+}
+
 // Sends a request on a new connection and returns the whole answer.
 inline std::string rawExchange(int port, std::string_view request) {
     Connection connection(port);
@@ -213,6 +235,8 @@ public:
         }
         pid_ = fork();
         if (pid_ == 0) {
+            // Gone with the test, even one that crashed or was killed at its time limit.
+            prctl(PR_SET_PDEATHSIG, SIGKILL);
             dup2(fileno(log_), STDERR_FILENO);
             execl(program, program, "--port", "0", "--dicdir", dicdir, static_cast<char*>(nullptr));
             _exit(127);
