@@ -26,7 +26,7 @@ constexpr std::string_view parsePath = "/MAService/V1/parse";
 // does not reset the connection before the client has read the answer.
 constexpr std::chrono::seconds drainTime{2};
 constexpr std::size_t drainLimit = 64 * 1024 * 1024;
-constexpr int sendBufferBytes = 128 * 1024;
+constexpr int sendBufferBytes = 256 * 1024;
 
 std::string_view view(beast::string_view text) {
     return {text.data(), text.size()};
