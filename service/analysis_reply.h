@@ -42,7 +42,7 @@ public:
 
     static constexpr std::size_t stretchBytes = Analyzer::pieceBytes;
     // What the socket is handed at a time; a client that does not read keeps one part waiting.
-    static constexpr std::size_t partBytes = 16 * 1024;
+    static constexpr std::size_t partBytes = 32 * 1024;
 
 private:
     struct Stretch {
