@@ -165,29 +165,19 @@ void waitUntilQuiet(pid_t pid) {
 
 // Clients that post a body at the limit, every other character a word of its own ("a+a+..."), with
 // a 4 KiB receive buffer, and never read the reply; meanwhile a request of the text.
-void nonReadingClients(int port, pid_t pid, const std::string& request, double idle) {
+void besideNonReadingClients(int port, pid_t pid, const std::string& request, double idle) {
     constexpr int clients = 512;
-    const std::size_t limit = orizume::service::ServiceLimits{}.maxBodyBytes;
-    std::string body = "appid=x&results=ma&sentence=";
-    while (body.size() + 2 <= limit) {
-        body += "a+";
-    }
-    body.resize(limit, 'a');
-    const std::string worst = parseRequest(body);
     resetPeak(pid);
     const double before = statusMiB(pid, "VmRSS");
-    std::vector<std::unique_ptr<Connection>> connections;
     const auto start = Clock::now();
-    for (int i = 0; i < clients; ++i) {
-        connections.push_back(std::make_unique<Connection>(port, 4096));
-        connections.back()->send(worst);
-    }
+    auto connections = nonReadingClients(port, clients);
     const double sent = msSince(start);
     const Requests meanwhile = timeRequests(port, request, 5);
     waitUntilQuiet(pid);
     std::printf("%d clients posting %zu bytes of \"a+a+...\" and never reading (4 KiB receive "
                 "buffers; sent in %.0f ms): service peak memory %.1f MiB (%.1f MiB before)\n",
-                clients, limit, sent, statusMiB(pid, "VmHWM"), before);
+                clients, orizume::service::ServiceLimits{}.maxBodyBytes, sent,
+                statusMiB(pid, "VmHWM"), before);
     std::printf("request beside them: %s\n", requestsText(meanwhile, idle).c_str());
     connections.clear();
     std::printf("service memory, idle after them: %s\n", idleText(pid).c_str());
@@ -297,7 +287,7 @@ int main(int argc, char** argv) {
                     "second): %s\n",
                     requestsText(timeRequests(port, request, 11), idle).c_str());
     }
-    nonReadingClients(port, pid, request, idle);
+    besideNonReadingClients(port, pid, request, idle);
 
     // The worst bodies at the limit: every byte a word of its own.
     const std::size_t limit = orizume::service::ServiceLimits{}.maxBodyBytes;

@@ -278,15 +278,28 @@ void HttpConnection::analyse(std::string body) {
     answerStart_ = std::chrono::steady_clock::now();
     requestBytes_ = body.size();
     context_.analyses.post(requestBytes_, [self = shared_from_this(), body = std::move(body)] {
-        ParseRequest request = readParseRequest(body);
-        if (!request.ok()) {
-            asio::post(self->stream_.get_executor(),
-                       [self, error = std::move(request.error)] { self->answerError(400, error); });
+        try {
+            ParseRequest request = readParseRequest(body);
+            if (!request.ok()) {
+                asio::post(self->stream_.get_executor(), [self, error = std::move(request.error)] {
+                    self->answerError(400, error);
+                });
+                return;
+            }
+            self->analysis_ = std::make_unique<AnalysisReply>(
+                self->context_.analyzer, std::move(request.sentence), self->context_.spareWords);
+        } catch (const std::exception& e) {
+            self->answerInternalError(e.what());
             return;
         }
-        self->analysis_ = std::make_unique<AnalysisReply>(
-            self->context_.analyzer, std::move(request.sentence), self->context_.spareWords);
         self->countNext();
+    });
+}
+
+// From an analysis thread.
+void HttpConnection::answerInternalError(std::string what) {
+    asio::post(stream_.get_executor(), [self = shared_from_this(), what = std::move(what)] {
+        self->answerError(500, "internal error: " + what);
     });
 }
 
@@ -301,10 +314,7 @@ void HttpConnection::countNext() {
     } catch (const AnalysisCancelled&) {
         return; // the service is stopping: nobody waits for the answer
     } catch (const std::exception& e) {
-        asio::post(stream_.get_executor(),
-                   [self = shared_from_this(), what = std::string(e.what())] {
-                       self->answerError(500, "internal error: " + what);
-                   });
+        answerInternalError(e.what());
         return;
     }
     asio::post(stream_.get_executor(), [self = shared_from_this()] { self->answerAnalysis(); });

@@ -91,6 +91,7 @@ private:
     void countNext();
     void analyseNext();
     void answerError(int status, std::string_view message, std::string_view allow = {});
+    void answerInternalError(std::string what);
     void answerText(int status, std::string body, std::string_view contentType,
                     std::string_view allow = {});
     void answerAnalysis();
