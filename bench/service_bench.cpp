@@ -1,7 +1,8 @@
 // Figures for the analysis service in this process, on one text (the program's largest, 32,000
 // bytes): the analyzer (MeCab and the word list), the reply writer, one request without and with
-// HTTP, and the analyzer on long runs of one character class, which MeCab takes in time that
-// grows with the square of the run unless the runs are cut.
+// HTTP (back to back, and after the service has been idle for 1.1 s), and the analyzer on long
+// runs of one character class, which MeCab takes in time that grows with the square of the run
+// unless the runs are cut.
 //
 //   service-bench TEXT_FILE [--dicdir DIR]
 //
@@ -30,6 +31,11 @@ using Clock = std::chrono::steady_clock;
 using orizume::service::AnalysisServer;
 using orizume::service::Analyzer;
 
+double medianOf(std::vector<double> times) {
+    std::sort(times.begin(), times.end());
+    return times[times.size() / 2];
+}
+
 template <typename F> double medianMs(int runs, F&& run) {
     std::vector<double> times;
     for (int i = 0; i < runs; ++i) {
@@ -37,8 +43,7 @@ template <typename F> double medianMs(int runs, F&& run) {
         run();
         times.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
     }
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
+    return medianOf(std::move(times));
 }
 
 std::string repeated(const std::string& unit, std::size_t bytes) {
@@ -62,6 +67,7 @@ int main(int argc, char** argv) {
             dicdir = argv[i + 1];
         }
     }
+    AnalysisServer::tuneAllocator(); // as the service program runs
     std::ifstream file(argv[1], std::ios::binary);
     if (!file) {
         std::cerr << "service-bench: cannot read " << argv[1] << "\n";
@@ -104,6 +110,25 @@ int main(int argc, char** argv) {
         std::printf("round trip (new connection):  median %7.2f ms  (%.2fx the analyzer; "
                     "request %zu bytes, reply %zu bytes with its head)\n",
                     roundTrip, roundTrip / analysis, request.size(), replyBytes);
+        // At a person's pace: a request 1.1 s after the last one, when the service has been idle
+        // past its give-back timer, beside one right after another, in turn in one loop.
+        std::vector<double> backToBack, afterIdle;
+        const auto timed = [&](std::vector<double>& times) {
+            const auto start = Clock::now();
+            orizume::service::testing::rawExchange(port, request);
+            times.push_back(
+                std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+        };
+        for (int i = 0; i < 21; ++i) {
+            timed(backToBack);
+            std::this_thread::sleep_for(std::chrono::milliseconds(1100));
+            timed(afterIdle);
+        }
+        const double busy = medianOf(backToBack);
+        const double idle = medianOf(afterIdle);
+        std::printf("round trip after 1.1 s idle:  median %7.2f ms  (%.2fx back to back, median "
+                    "%.2f ms, in turn)\n",
+                    idle, idle / busy, busy);
         server.stop();
         serving.join();
 

@@ -1,6 +1,7 @@
 // Figures for the analysis service program, run as its own process on a free port: its memory
-// when idle, at its peak under worst-case requests and after load; the time to answer a request
-// beside slow clients; requests per second under load; and the time to stop on SIGTERM.
+// when idle, at its peak under worst-case requests, beside clients that never read their replies
+// and after load; the time to answer a request beside slow clients and beside 2,000 idle
+// connections; requests per second under load; and the time to stop on SIGTERM.
 //
 //   service-load-bench SERVICE_PROGRAM TEXT_FILE [--dicdir DIR] [--rounds N] [--requests N]
 //                      [--clients N] [--load-bytes N]
@@ -9,6 +10,8 @@
 
 #include "service/http_connection.h"
 #include "tests/service/service_test_support.h"
+
+#include <sys/resource.h>
 
 #include <algorithm>
 #include <atomic>
@@ -100,14 +103,84 @@ private:
     std::thread trickler_;
 };
 
-double medianRequestMs(int port, const std::string& request, int runs) {
+// Requests one after another: the median and the longest time, and how many were answered 200
+// (a client gives up after two seconds without data).
+struct Requests {
+    double median;
+    double longest;
+    int answered;
+    int runs;
+};
+
+Requests timeRequests(int port, const std::string& request, int runs) {
     std::vector<double> times;
+    int answered = 0;
     for (int i = 0; i < runs; ++i) {
         const auto start = Clock::now();
-        rawExchange(port, request);
+        answered += rawStatus(rawExchange(port, request)) == 200;
         times.push_back(msSince(start));
     }
-    return percentile(times, 0.5);
+    return {percentile(times, 0.5), percentile(times, 1), answered, runs};
+}
+
+double medianRequestMs(int port, const std::string& request, int runs) {
+    return timeRequests(port, request, runs).median;
+}
+
+std::string requestsText(const Requests& requests, double idle) {
+    char text[160];
+    std::snprintf(text, sizeof text,
+                  "median %.2f ms (%.2fx idle), longest %.2f ms, %d of %d answered 200",
+                  requests.median, requests.median / idle, requests.longest, requests.answered,
+                  requests.runs);
+    return text;
+}
+
+// The service's processor time so far, in clock ticks.
+long cpuTicks(pid_t pid) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string line;
+    std::getline(stat, line);
+    std::istringstream fields(line.substr(line.rfind(')') + 2));
+    std::string field;
+    long ticks = 0;
+    for (int i = 3; fields >> field && i <= 15; ++i) {
+        ticks += i >= 14 ? std::atol(field.c_str()) : 0; // utime and stime
+    }
+    return ticks;
+}
+
+// Waits (a minute at most) until the service has used no processor time for half a second.
+void waitUntilQuiet(pid_t pid) {
+    const auto end = Clock::now() + 60s;
+    for (long before = cpuTicks(pid); Clock::now() < end;) {
+        std::this_thread::sleep_for(500ms);
+        const long now = cpuTicks(pid);
+        if (now - before <= 1) {
+            return;
+        }
+        before = now;
+    }
+}
+
+// Clients that post a body at the limit, every other character a word of its own ("a+a+..."), with
+// a 4 KiB receive buffer, and never read the reply; meanwhile a request of the text.
+void besideNonReadingClients(int port, pid_t pid, const std::string& request, double idle) {
+    constexpr int clients = 512;
+    resetPeak(pid);
+    const double before = statusMiB(pid, "VmRSS");
+    const auto start = Clock::now();
+    auto connections = nonReadingClients(port, clients);
+    const double sent = msSince(start);
+    const Requests meanwhile = timeRequests(port, request, 5);
+    waitUntilQuiet(pid);
+    std::printf("%d clients posting %zu bytes of \"a+a+...\" and never reading (4 KiB receive "
+                "buffers; sent in %.0f ms): service peak memory %.1f MiB (%.1f MiB before)\n",
+                clients, orizume::service::ServiceLimits{}.maxBodyBytes, sent,
+                statusMiB(pid, "VmHWM"), before);
+    std::printf("request beside them: %s\n", requestsText(meanwhile, idle).c_str());
+    connections.clear();
+    std::printf("service memory, idle after them: %s\n", idleText(pid).c_str());
 }
 
 // Sends `requests` requests from `clients` clients at once; prints requests/s, errors, median
@@ -172,6 +245,12 @@ int main(int argc, char** argv) {
             loadBytes = static_cast<std::size_t>(value);
         }
     }
+    // 2,000 idle connections and more take as many files.
+    rlimit files{};
+    if (getrlimit(RLIMIT_NOFILE, &files) == 0) {
+        files.rlim_cur = files.rlim_max;
+        setrlimit(RLIMIT_NOFILE, &files);
+    }
     std::ifstream file(argv[2], std::ios::binary);
     std::ostringstream contents;
     contents << file.rdbuf();
@@ -201,6 +280,14 @@ int main(int argc, char** argv) {
                     "median %.2f ms (%.2fx idle)\n",
                     beside, beside / idle);
     }
+    {
+        const SlowClients idleConnections(port, 2000);
+        std::this_thread::sleep_for(500ms);
+        std::printf("request beside 2000 idle connections (1000 silent, 1000 sending a byte a "
+                    "second): %s\n",
+                    requestsText(timeRequests(port, request, 11), idle).c_str());
+    }
+    besideNonReadingClients(port, pid, request, idle);
 
     // The worst bodies at the limit: every byte a word of its own.
     const std::size_t limit = orizume::service::ServiceLimits{}.maxBodyBytes;

@@ -5,6 +5,7 @@
 #include <boost/asio/strand.hpp>
 
 #include <malloc.h>
+#include <sys/resource.h>
 
 #include <algorithm>
 #include <csignal>
@@ -19,12 +20,29 @@ using tcp = asio::ip::tcp;
 
 namespace {
 
-// Reading and writing only: two threads keep up with the analysis pool.
+// Reading and writing only: two threads keep up with the analysis threads.
 constexpr int ioThreads = 2;
 constexpr std::chrono::seconds trimInterval{1};
+// Memory freed but kept by the allocator beyond this goes back to the system when the service is
+// idle. Below it, giving back would only make the next request fault its memory in again.
+constexpr std::size_t keptFreeBytes = 8 * 1024 * 1024;
 
 unsigned analysisThreads() {
     return std::max(1U, std::thread::hardware_concurrency());
+}
+
+std::size_t connectionCap(std::size_t configured) {
+    if (configured != 0) {
+        return configured;
+    }
+    rlimit files{};
+    if (getrlimit(RLIMIT_NOFILE, &files) != 0 || files.rlim_cur == RLIM_INFINITY) {
+        return AnalysisServer::connectionCeiling;
+    }
+    const auto open = static_cast<std::size_t>(files.rlim_cur);
+    return std::clamp<std::size_t>(
+        open > AnalysisServer::reservedFiles ? open - AnalysisServer::reservedFiles : 1, 1,
+        AnalysisServer::connectionCeiling);
 }
 
 std::string informationPage(const Analyzer& analyzer) {
@@ -42,19 +60,31 @@ std::string informationPage(const Analyzer& analyzer) {
 } // namespace
 
 AnalysisServer::AnalysisServer(const Analyzer& analyzer, std::ostream* log, ServiceLimits limits)
-    : log_(log), context_{analyzer,
-                          limits,
-                          analysisPool_,
-                          stopping_,
-                          informationPage(analyzer),
-                          [this](const std::string& line) { logLine(line); },
-                          connections_,
-                          answered_},
+    : log_(log), maxConnections_(connectionCap(limits.maxConnections)),
+      spareWords_(limits.spareWordBytes), context_{analyzer,
+                                                   limits,
+                                                   analyses_,
+                                                   stopping_,
+                                                   informationPage(analyzer),
+                                                   [this](const std::string& line) {
+                                                       logLine(line);
+                                                   },
+                                                   connections_,
+                                                   answered_,
+                                                   headWaiters_,
+                                                   spareWords_},
       io_(ioThreads), acceptor_(io_), acceptPause_(io_), trimTimer_(io_),
-      analysisPool_(analysisThreads()) {}
+      analyses_(analysisThreads()) {}
 
 AnalysisServer::~AnalysisServer() {
     stop();
+}
+
+void AnalysisServer::tuneAllocator() {
+    // Texts and replies of a few hundred KiB and more are mapped on their own and unmapped when
+    // freed. Left to itself, the allocator raises this threshold after the first such block is
+    // freed and then keeps megabytes in every analysis thread's arena, out of malloc_trim's reach.
+    mallopt(M_MMAP_THRESHOLD, 256 * 1024);
 }
 
 void AnalysisServer::logLine(const std::string& line) {
@@ -112,9 +142,13 @@ void AnalysisServer::stopOnSignals(std::function<void(int)> announce) {
 }
 
 void AnalysisServer::accept() {
-    if (connections_ >= maxConnections) {
-        acceptLater();
-        return;
+    if (static_cast<std::size_t>(connections_) >= maxConnections_) {
+        const std::shared_ptr<HttpConnection> longest = headWaiters_.takeLongestWaiting();
+        if (!longest) {
+            acceptLater();
+            return;
+        }
+        longest->evict();
     }
     // Each connection's handlers run one at a time on a strand of their own.
     acceptor_.async_accept(
@@ -141,9 +175,9 @@ void AnalysisServer::acceptLater() {
     });
 }
 
-// Analyses keep their lattices, and leave freed memory with the allocator, for the next ones; when
-// no client is connected and requests were answered since the last time, both go back to the
-// system.
+// Analyses keep their lattices, and leave freed memory with the allocator, for the next ones.
+// When no client is connected and requests were answered since the last time, what load grew
+// goes back to the system: lattices grown by long texts, and freed memory beyond a few megabytes.
 void AnalysisServer::trimWhenIdle() {
     trimTimer_.expires_after(trimInterval);
     trimTimer_.async_wait([this](boost::system::error_code ec) {
@@ -152,8 +186,10 @@ void AnalysisServer::trimWhenIdle() {
         }
         const unsigned long answered = answered_;
         if (connections_ == 0 && answered != answeredAtTrim_) {
-            context_.analyzer.releaseIdleLattices();
-            malloc_trim(0);
+            context_.analyzer.releaseGrownLattices();
+            if (mallinfo2().fordblks > keptFreeBytes) {
+                malloc_trim(0);
+            }
             answeredAtTrim_ = answered;
         }
         trimWhenIdle();
@@ -187,8 +223,7 @@ bool AnalysisServer::listen() {
         thread.join();
     }
     stopping_ = true;
-    analysisPool_.stop();
-    analysisPool_.join();
+    analyses_.stop();
     running_ = false;
     return true;
 }

@@ -1,13 +1,15 @@
 #pragma once
 
+#include "service/analysis_queue.h"
 #include "service/analyzer.h"
+#include "service/byte_budget.h"
+#include "service/head_waiters.h"
 #include "service/http_connection.h"
 
 #include <boost/asio/io_context.hpp>
 #include <boost/asio/ip/tcp.hpp>
 #include <boost/asio/signal_set.hpp>
 #include <boost/asio/steady_timer.hpp>
-#include <boost/asio/thread_pool.hpp>
 
 #include <atomic>
 #include <functional>
@@ -22,9 +24,10 @@ namespace orizume::service {
 // word list, GET / a page naming the analyser; everything else gets a status and a small XML
 // error body. One log line per request.
 //
-// A few I/O threads serve every connection; analyses run on a pool of their own sized to the
-// processors, so that a long analysis never holds up reading, answering or stopping, and at
-// most that many word lists and lattices are being built at once.
+// A few I/O threads serve every connection; analyses run on threads of their own, one per
+// processor, so that a long analysis never holds up reading, answering or stopping, and at most
+// that many lattices are in use at once. Each open connection holds at most its request, or its
+// text and the words of one stretch of it, whatever its client does.
 class AnalysisServer {
 public:
     // log receives one line per request; nullptr keeps quiet. Both must outlive the server.
@@ -38,6 +41,9 @@ public:
     int bind(const std::string& address, int port);
     const std::string& bindError() const { return bindError_; }
 
+    // Sets the allocator as the service wants it; before any thread starts.
+    static void tuneAllocator();
+
     // SIGINT and SIGTERM stop the server; announce is told which signal came.
     void stopOnSignals(std::function<void(int)> announce);
 
@@ -48,8 +54,13 @@ public:
     void stop();
     bool isRunning() const { return running_; }
 
-    // Connections open at most: beyond it, clients wait in the listen queue.
-    static constexpr int maxConnections = 512;
+    // Connections open at most, from the open-file limit (which main() raises as far as it
+    // may go) less the files the service needs besides, and no more than this: the memory they
+    // may hold. Beyond it, the connection that has waited longest for its request head is closed
+    // to make room; when none is waiting for its head, clients wait in the listen queue.
+    static constexpr std::size_t connectionCeiling = 1024;
+    static constexpr std::size_t reservedFiles = 64;
+    std::size_t maxConnections() const { return maxConnections_; }
 
 private:
     void accept();
@@ -65,6 +76,9 @@ private:
     std::atomic<int> connections_{0};
     std::atomic<unsigned long> answered_{0};
     unsigned long answeredAtTrim_ = 0;
+    std::size_t maxConnections_;
+    HeadWaiters headWaiters_;
+    ByteBudget spareWords_;
     // Connections refer to it: declared before what holds connections, so that it outlives them.
     ConnectionContext context_;
     boost::asio::io_context io_;
@@ -72,7 +86,7 @@ private:
     boost::asio::steady_timer acceptPause_;
     boost::asio::steady_timer trimTimer_;
     std::optional<boost::asio::signal_set> signals_;
-    boost::asio::thread_pool analysisPool_;
+    AnalysisQueue analyses_;
 };
 
 } // namespace orizume::service

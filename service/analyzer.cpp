@@ -5,6 +5,9 @@
 
 #include <mecab.h>
 
+#include <algorithm>
+#include <iterator>
+
 namespace orizume::service {
 
 namespace {
@@ -68,31 +71,35 @@ Analyzer::Analyzer(const std::string& dicdir) : classes_(dicdir), dicdir_(dicdir
 
 Analyzer::~Analyzer() = default;
 
-Analyzer::LatticePtr Analyzer::borrowLattice() const {
+Analyzer::Lattice Analyzer::borrowLattice() const {
     {
         const std::lock_guard lock(latticesMutex_);
         if (!idleLattices_.empty()) {
-            LatticePtr lattice = std::move(idleLattices_.back());
+            Lattice lattice = std::move(idleLattices_.back());
             idleLattices_.pop_back();
             return lattice;
         }
     }
-    LatticePtr lattice(model_->createLattice());
-    if (!lattice) {
+    Lattice lattice{decltype(Lattice::lattice)(model_->createLattice())};
+    if (!lattice.lattice) {
         throw std::runtime_error("cannot create a lattice: " + mecabError());
     }
     return lattice;
 }
 
-void Analyzer::returnLattice(LatticePtr lattice) const {
+void Analyzer::returnLattice(Lattice lattice) const {
     const std::lock_guard lock(latticesMutex_);
     idleLattices_.push_back(std::move(lattice));
 }
 
-void Analyzer::releaseIdleLattices() const {
-    std::vector<LatticePtr> released;
+void Analyzer::releaseGrownLattices() const {
+    std::vector<Lattice> released; // freed outside the lock
     const std::lock_guard lock(latticesMutex_);
-    released.swap(idleLattices_);
+    const auto grown = std::stable_partition(
+        idleLattices_.begin(), idleLattices_.end(),
+        [](const Lattice& lattice) { return lattice.largestPiece <= warmPieceBytes; });
+    std::move(grown, idleLattices_.end(), std::back_inserter(released));
+    idleLattices_.erase(grown, idleLattices_.end());
 }
 
 std::size_t Analyzer::pieceEnd(std::string_view text, std::size_t start) const {
@@ -133,33 +140,42 @@ std::size_t Analyzer::pieceEnd(std::string_view text, std::size_t start) const {
 
 WordList Analyzer::analyze(std::string_view text, const std::atomic<bool>* cancel) const {
     WordList words;
-    std::size_t characters = 0;
-    for (const char c : text) {
-        characters += (static_cast<unsigned char>(c) & 0xC0) != 0x80 ? 1 : 0;
-    }
-    // A word has at least one character: room for the most words there can be, so a text of
-    // one-character words never makes the list grow by copying.
-    words.reserve(characters, 2 * text.size());
-    LatticePtr lattice = borrowLattice();
+    analyzeFrom(text, 0, text.size(), words, cancel);
+    return words;
+}
+
+std::size_t Analyzer::analyzeFrom(std::string_view text, std::size_t start, std::size_t bytes,
+                                  WordList& words, const std::atomic<bool>* cancel) const {
+    // A word takes about three times its bytes (its surface, a reading and a few bytes more):
+    // room for that, so the list seldom grows by copying.
+    words.reserve(words.end() + 3 * std::min(text.size() - start, bytes) + 64);
+    // Returned when done, freed on an exception (MeCab's error or a stop): a lattice left in an
+    // unknown state is not used again.
+    Lattice lattice = borrowLattice();
     // Each piece is handed to MeCab as a NUL-terminated text of its own: at a piece that ends in
     // whitespace MeCab looks the next word up to the terminating NUL, and with the rest of the
     // text behind the piece it would read past the piece and write past its lattice.
     std::string piece;
-    for (std::size_t start = 0; start < text.size();) {
+    std::size_t end = start;
+    while (end < text.size()) {
         if (cancel != nullptr && cancel->load(std::memory_order_relaxed)) {
             throw AnalysisCancelled();
         }
-        const std::size_t end = pieceEnd(text, start);
-        piece.assign(text.substr(start, end - start));
-        analyzePiece(*lattice, piece, words);
-        start = end;
+        const std::size_t next = pieceEnd(text, end);
+        if (end > start && next - start > bytes) {
+            break;
+        }
+        piece.assign(text.substr(end, next - end));
+        analyzePiece(lattice, piece, words);
+        end = next;
     }
     returnLattice(std::move(lattice));
-    return words;
+    return end;
 }
 
-void Analyzer::analyzePiece(MeCab::Lattice& lattice, const std::string& piece,
-                            WordList& words) const {
+void Analyzer::analyzePiece(Lattice& kept, const std::string& piece, WordList& words) const {
+    kept.largestPiece = std::max(kept.largestPiece, piece.size());
+    MeCab::Lattice& lattice = *kept.lattice;
     lattice.set_sentence(piece.c_str(), piece.size());
     if (!tagger_->parse(&lattice)) {
         const std::string message = lattice.what() != nullptr ? lattice.what() : "unknown error";

@@ -50,6 +50,12 @@ public:
     // the text back. Between pieces it throws AnalysisCancelled once *cancel is set. Throws
     // std::runtime_error when MeCab fails.
     WordList analyze(std::string_view text, const std::atomic<bool>* cancel = nullptr) const;
+    // The same for a stretch of text: analyses the pieces from `start` (where a piece starts: 0
+    // or what an earlier call returned) as long as they end within `bytes` bytes of it (one at
+    // least), and appends their words. Returns where it stopped. Stretch after stretch gives the
+    // words of the whole text, piece for piece.
+    std::size_t analyzeFrom(std::string_view text, std::size_t start, std::size_t bytes,
+                            WordList& words, const std::atomic<bool>* cancel = nullptr) const;
 
     // A lattice costs a few hundred bytes per byte of text, so longer texts are analysed in
     // pieces, cut after a line feed where possible; the program's own texts (at most 32,000
@@ -60,9 +66,13 @@ public:
     // so a cut changes the words around it only in runs no prose has.
     static constexpr std::size_t runBytes = 256;
 
-    // Frees the lattices kept for the next analyses (a lattice keeps the memory of the longest
-    // piece it has analysed): for when the service is idle.
-    void releaseIdleLattices() const;
+    // A lattice keeps the memory of the longest piece it has analysed. Those that have analysed
+    // no more than this (the program's texts are at most 32,000 bytes) stay warm for the next
+    // analyses, one per thread that analysed at the same time: a lattice made anew faults its
+    // megabytes in again.
+    static constexpr std::size_t warmPieceBytes = 32 * 1024;
+    // Frees the lattices not in use that grew beyond warmPieceBytes: for when the service is idle.
+    void releaseGrownLattices() const;
 
     // "MeCab 0.996" and the dictionary's file and version, for the information page.
     std::string analyzerName() const;
@@ -78,12 +88,15 @@ private:
     struct LatticeDeleter {
         void operator()(MeCab::Lattice* lattice) const;
     };
-    using LatticePtr = std::unique_ptr<MeCab::Lattice, LatticeDeleter>;
+    struct Lattice {
+        std::unique_ptr<MeCab::Lattice, LatticeDeleter> lattice;
+        std::size_t largestPiece = 0;
+    };
 
     std::size_t pieceEnd(std::string_view text, std::size_t start) const;
-    void analyzePiece(MeCab::Lattice& lattice, const std::string& piece, WordList& words) const;
-    LatticePtr borrowLattice() const;
-    void returnLattice(LatticePtr lattice) const;
+    void analyzePiece(Lattice& lattice, const std::string& piece, WordList& words) const;
+    Lattice borrowLattice() const;
+    void returnLattice(Lattice lattice) const;
 
     std::unique_ptr<MeCab::Model, ModelDeleter> model_;
     std::unique_ptr<MeCab::Tagger, TaggerDeleter> tagger_;
@@ -92,7 +105,7 @@ private:
     // Lattices not in use, at most one per thread that has analysed at the same time: a lattice
     // made anew for every analysis would fault its megabytes in again each time.
     mutable std::mutex latticesMutex_;
-    mutable std::vector<LatticePtr> idleLattices_;
+    mutable std::vector<Lattice> idleLattices_;
 };
 
 } // namespace orizume::service

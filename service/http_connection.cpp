@@ -26,6 +26,7 @@ constexpr std::string_view parsePath = "/MAService/V1/parse";
 // does not reset the connection before the client has read the answer.
 constexpr std::chrono::seconds drainTime{2};
 constexpr std::size_t drainLimit = 64 * 1024 * 1024;
+constexpr int sendBufferBytes = 256 * 1024;
 
 std::string_view view(beast::string_view text) {
     return {text.data(), text.size()};
@@ -64,9 +65,10 @@ std::string pathOf(std::string_view target) {
         if (target.size() > scheme.size() &&
             equalsIgnoringCase(target.substr(0, scheme.size()), scheme)) {
             const std::size_t slash = target.find('/', scheme.size());
-            target = slash == scheme.size() || slash == std::string_view::npos
-                         ? std::string_view()
-                         : target.substr(slash);
+            // "http://host" alone names the root, as "/" does.
+            target = slash == scheme.size()            ? std::string_view()
+                     : slash == std::string_view::npos ? std::string_view("/")
+                                                       : target.substr(slash);
             break;
         }
     }
@@ -142,15 +144,22 @@ HttpConnection::HttpConnection(asio::ip::tcp::socket socket, const ConnectionCon
       buffer_(context.limits.maxHeadBytes + 4096) {
     ++context_.connections;
     beast::error_code ec;
+    // The system holds what the socket has taken until the client reads it: left to itself it
+    // takes megabytes from a client that never reads.
+    stream_.socket().set_option(asio::socket_base::send_buffer_size(sendBufferBytes), ec);
     const auto remote = stream_.socket().remote_endpoint(ec);
     remote_ = ec ? "-" : remote.address().to_string();
 }
 
 HttpConnection::~HttpConnection() {
+    if (!headRead_) {
+        context_.headWaiters.remove(waiterNumber_);
+    }
     --context_.connections;
 }
 
 void HttpConnection::start() {
+    waiterNumber_ = context_.headWaiters.add(weak_from_this());
     stream_.expires_after(context_.limits.deadline);
     parser_.emplace();
     parser_->header_limit(static_cast<std::uint32_t>(context_.limits.maxHeadBytes));
@@ -160,7 +169,17 @@ void HttpConnection::start() {
         beast::bind_front_handler(&HttpConnection::onHeader, shared_from_this()));
 }
 
+void HttpConnection::evict() {
+    asio::post(stream_.get_executor(), [self = shared_from_this()] {
+        if (!self->headRead_) {
+            self->stream_.close(); // the read ends with an error, and nobody is answered
+        }
+    });
+}
+
 void HttpConnection::onHeader(beast::error_code ec, std::size_t) {
+    headRead_ = true;
+    context_.headWaiters.remove(waiterNumber_);
     if (ec) {
         refuseUnreadable(ec);
         return;
@@ -209,9 +228,10 @@ void HttpConnection::onBody(beast::error_code ec, std::size_t) {
 
 void HttpConnection::refuseUnreadable(beast::error_code ec) {
     if (ec == http::error::header_limit) {
-        // The parser takes the request line in as soon as it is whole: without one, the line
-        // alone is over the cap.
-        if (parser_->get().target().empty()) {
+        // The parser takes in a request line that came whole in one read; one that came in parts
+        // it leaves in the buffer until the whole head is there. So the line alone is over the
+        // cap only when no line end is to be seen.
+        if (parser_->get().target().empty() && !requestLineEnded()) {
             answerError(414, "request target too long");
         } else {
             answerError(431, "request header fields too large");
@@ -223,6 +243,12 @@ void HttpConnection::refuseUnreadable(beast::error_code ec) {
         answerError(400, "bad request");
     }
     // Otherwise the client is gone or too slow: the connection just closes.
+}
+
+bool HttpConnection::requestLineEnded() const {
+    const auto data = buffer_.cdata();
+    const std::string_view buffered(static_cast<const char*>(data.data()), data.size());
+    return buffered.substr(0, context_.limits.maxHeadBytes).find('\n') != std::string_view::npos;
 }
 
 void HttpConnection::dispatch(Request request) {
@@ -239,7 +265,7 @@ void HttpConnection::dispatch(Request request) {
         }
     } else if (path == "/") {
         if (method == http::verb::get || method == http::verb::head) {
-            answer(200, {context_.page, nullptr}, "text/html; charset=UTF-8");
+            answerText(200, context_.page, "text/html; charset=UTF-8");
         } else {
             answerError(405, "method " + method_ + " not allowed here", "GET, HEAD");
         }
@@ -250,32 +276,96 @@ void HttpConnection::dispatch(Request request) {
 
 void HttpConnection::analyse(std::string body) {
     answerStart_ = std::chrono::steady_clock::now();
-    asio::post(context_.analysisPool, [self = shared_from_this(), body = std::move(body)] {
-        ServiceReply reply;
+    requestBytes_ = body.size();
+    context_.analyses.post(requestBytes_, [self = shared_from_this(), body = std::move(body)] {
         try {
-            reply = answerParseRequest(self->context_.analyzer, body, &self->context_.stopping);
-        } catch (const AnalysisCancelled&) {
-            return; // the service is stopping: nobody waits for the answer
+            ParseRequest request = readParseRequest(body);
+            if (!request.ok()) {
+                asio::post(self->stream_.get_executor(), [self, error = std::move(request.error)] {
+                    self->answerError(400, error);
+                });
+                return;
+            }
+            self->analysis_ = std::make_unique<AnalysisReply>(
+                self->context_.analyzer, std::move(request.sentence), self->context_.spareWords);
         } catch (const std::exception& e) {
-            reply = {500, writeError(500, std::string("internal error: ") + e.what()), {}};
+            self->answerInternalError(e.what());
+            return;
         }
-        asio::post(self->stream_.get_executor(), [self, reply = std::move(reply)]() mutable {
-            if (reply.status != 200) {
-                self->answer(reply.status, {std::move(reply.body), nullptr}, xmlType);
+        self->countNext();
+    });
+}
+
+// From an analysis thread.
+void HttpConnection::answerInternalError(std::string what) {
+    asio::post(stream_.get_executor(), [self = shared_from_this(), what = std::move(what)] {
+        self->answerError(500, "internal error: " + what);
+    });
+}
+
+// On an analysis thread, a stretch at a time: other requests take their turns between stretches.
+void HttpConnection::countNext() {
+    try {
+        if (analysis_->countNext(&context_.stopping)) {
+            context_.analyses.post(requestBytes_,
+                                   [self = shared_from_this()] { self->countNext(); });
+            return;
+        }
+    } catch (const AnalysisCancelled&) {
+        return; // the service is stopping: nobody waits for the answer
+    } catch (const std::exception& e) {
+        answerInternalError(e.what());
+        return;
+    }
+    asio::post(stream_.get_executor(), [self = shared_from_this()] { self->answerAnalysis(); });
+}
+
+// The socket has taken the reply so far; the next stretch is analysed again.
+void HttpConnection::analyseNext() {
+    context_.analyses.post(requestBytes_, [self = shared_from_this()] {
+        beast::error_code ec;
+        try {
+            self->analysis_->analyseNext(&self->context_.stopping);
+        } catch (const AnalysisCancelled&) {
+            return;
+        } catch (const std::exception&) {
+            // Part of the reply is out: all that is left is to break it off.
+            ec = asio::error::operation_aborted;
+        }
+        asio::post(self->stream_.get_executor(), [self, ec] {
+            if (ec) {
+                self->onAnswered(ec);
             } else {
-                self->answer(200, {{}, std::make_unique<WordList>(std::move(reply.words))},
-                             xmlType);
+                self->writeNext();
             }
         });
     });
 }
 
 void HttpConnection::answerError(int status, std::string_view message, std::string_view allow) {
-    answer(status, {writeError(status, message), nullptr}, xmlType, allow);
+    answerText(status, writeError(status, message), xmlType, allow);
 }
 
-void HttpConnection::answer(int status, ReplyBody::value_type body, std::string_view contentType,
-                            std::string_view allow) {
+void HttpConnection::answerText(int status, std::string body, std::string_view contentType,
+                                std::string_view allow) {
+    analysis_.reset();
+    text_ = std::move(body);
+    startAnswer(status, text_.size(), contentType, allow);
+    Response::body_type::value_type& out = response_.body();
+    // The answer to HEAD is the head of the answer to GET: its length, without the body.
+    out.data = head_ ? nullptr : text_.data();
+    out.size = head_ ? 0 : text_.size();
+    out.more = false;
+    write();
+}
+
+void HttpConnection::answerAnalysis() {
+    startAnswer(200, analysis_->size(), xmlType);
+    writeNext();
+}
+
+void HttpConnection::startAnswer(int status, std::uint64_t length, std::string_view contentType,
+                                 std::string_view allow) {
     if (answerStart_ == std::chrono::steady_clock::time_point{}) {
         answerStart_ = std::chrono::steady_clock::now();
     }
@@ -286,20 +376,45 @@ void HttpConnection::answer(int status, ReplyBody::value_type body, std::string_
         response_.set(http::field::allow, beast::string_view(allow.data(), allow.size()));
     }
     response_.set(http::field::connection, "close");
-    response_.content_length(ReplyBody::size(body));
-    // The answer to HEAD is the head of the answer to GET: its length, without the body.
-    if (head_) {
-        body = {};
-    }
-    response_.body() = std::move(body);
+    response_.content_length(length);
     response_.set(http::field::content_type,
                   beast::string_view(contentType.data(), contentType.size()));
+    serializer_.emplace(response_);
+    // One deadline for the whole reply, however many writes and analyses it takes.
     stream_.expires_after(context_.limits.deadline);
-    http::async_write(stream_, response_,
-                      beast::bind_front_handler(&HttpConnection::onAnswered, shared_from_this()));
 }
 
-void HttpConnection::onAnswered(beast::error_code ec, std::size_t) {
+void HttpConnection::writeNext() {
+    Response::body_type::value_type& out = response_.body();
+    switch (analysis_->next(part_)) {
+    case AnalysisReply::Next::analyse:
+        analyseNext();
+        return;
+    case AnalysisReply::Next::part:
+        out.more = true;
+        break;
+    case AnalysisReply::Next::lastPart:
+        out.more = false;
+        break;
+    }
+    out.data = part_.data();
+    out.size = part_.size();
+    write();
+}
+
+void HttpConnection::write() {
+    http::async_write(stream_, *serializer_,
+                      [self = shared_from_this()](beast::error_code ec, std::size_t) {
+                          // The part is out and more is to come.
+                          if (ec == http::error::need_buffer) {
+                              self->writeNext();
+                          } else {
+                              self->onAnswered(ec);
+                          }
+                      });
+}
+
+void HttpConnection::onAnswered(beast::error_code ec) {
     const auto us = std::chrono::duration_cast<std::chrono::microseconds>(
                         std::chrono::steady_clock::now() - answerStart_)
                         .count();
@@ -309,8 +424,14 @@ void HttpConnection::onAnswered(beast::error_code ec, std::size_t) {
                  std::to_string(us / 1000) + "." + std::to_string(us % 1000 / 100) + "ms" +
                  (ec ? " (not sent: " + ec.message() + ")" : std::string()));
     ++context_.answered;
-    response_ = {}; // the word list goes now, not when the client has closed
+    // The words and texts go now, not when the client has closed.
+    serializer_.reset();
+    response_ = {};
+    analysis_.reset();
+    std::string().swap(text_);
+    std::string().swap(part_);
     if (ec) {
+        stream_.close();
         return;
     }
     beast::error_code ignored;

@@ -1,14 +1,18 @@
 #pragma once
 
+#include "service/analysis_queue.h"
+#include "service/analysis_reply.h"
 #include "service/analyzer.h"
-#include "service/reply_body.h"
+#include "service/byte_budget.h"
+#include "service/head_waiters.h"
 
 #include <boost/asio/ip/tcp.hpp>
-#include <boost/asio/thread_pool.hpp>
 #include <boost/beast/core/flat_buffer.hpp>
 #include <boost/beast/core/tcp_stream.hpp>
+#include <boost/beast/http/buffer_body.hpp>
 #include <boost/beast/http/empty_body.hpp>
 #include <boost/beast/http/parser.hpp>
+#include <boost/beast/http/serializer.hpp>
 #include <boost/beast/http/string_body.hpp>
 
 #include <array>
@@ -25,8 +29,8 @@ namespace orizume::service {
 // What the service accepts from one client.
 struct ServiceLimits {
     // The program sends at most 32,000 bytes of text, which its form encoding can at most
-    // triple: about 96 KB with the other fields. Every body the service accepts costs some
-    // thirteen bytes a byte as a word list, and that much again as MeCab's lattice for a piece.
+    // triple: about 96 KB with the other fields. While its reply waits for the client, a request
+    // holds its text and the words of one stretch of it (about three bytes a byte).
     std::size_t maxBodyBytes = 256 * 1024;
     // The request line (414 beyond), the header fields together (431 beyond), and the number of
     // fields.
@@ -34,23 +38,35 @@ struct ServiceLimits {
     std::size_t maxHeaderFields = 100;
     // A whole request must arrive, and a whole reply be sent, within this time.
     std::chrono::milliseconds deadline{10'000};
+    // Connections open at most; 0 for as many as the open-file limit allows, up to
+    // AnalysisServer::connectionCeiling. At the cap the connection that has waited longest for
+    // its request head is closed to make room.
+    std::size_t maxConnections = 0;
+    // The words of later stretches of long texts that all replies together may keep from the
+    // count of their length to the writing; beyond it, stretches are analysed again.
+    std::size_t spareWordBytes = 16 * 1024 * 1024;
 };
 
 // What every connection shares; owned by the AnalysisServer.
 struct ConnectionContext {
     const Analyzer& analyzer;
     ServiceLimits limits;
-    boost::asio::thread_pool& analysisPool;
+    AnalysisQueue& analyses;
     const std::atomic<bool>& stopping;           // set when the service stops: analyses end early
     std::string page;                            // the information page
     std::function<void(const std::string&)> log; // one line per request
     std::atomic<int>& connections;               // open connections
     std::atomic<unsigned long>& answered;        // requests answered so far
+    HeadWaiters& headWaiters;
+    ByteBudget& spareWords;
 };
 
 // One client connection: reads one request, answers it and closes, as the program expects.
-// Reading is bounded in bytes by the limits and in time by one deadline for the whole request;
-// analyses run on the analysis pool, so a long one never holds up the I/O threads.
+// Reading is bounded in bytes by the limits and in time by one deadline for the whole request,
+// writing by one deadline for the whole reply. Analyses run on the analysis queue, a stretch of
+// text at a time, and the next stretch is analysed only once the socket has taken the reply so
+// far: a long analysis never holds up the I/O threads, and a client that does not read holds
+// little.
 class HttpConnection : public std::enable_shared_from_this<HttpConnection> {
 public:
     HttpConnection(boost::asio::ip::tcp::socket socket, const ConnectionContext& context);
@@ -59,27 +75,48 @@ public:
     HttpConnection& operator=(const HttpConnection&) = delete;
 
     void start();
+    // Closes the connection if it is still waiting for its request head; from any thread.
+    void evict();
 
 private:
     using Request = boost::beast::http::request<boost::beast::http::string_body>;
+    using Response = boost::beast::http::response<boost::beast::http::buffer_body>;
 
     void onHeader(boost::beast::error_code ec, std::size_t);
     void onBody(boost::beast::error_code ec, std::size_t);
     void refuseUnreadable(boost::beast::error_code ec);
+    bool requestLineEnded() const;
     void dispatch(Request request);
     void analyse(std::string body);
-    void answer(int status, ReplyBody::value_type body, std::string_view contentType,
-                std::string_view allow = {});
+    void countNext();
+    void analyseNext();
     void answerError(int status, std::string_view message, std::string_view allow = {});
-    void onAnswered(boost::beast::error_code ec, std::size_t);
+    void answerInternalError(std::string what);
+    void answerText(int status, std::string body, std::string_view contentType,
+                    std::string_view allow = {});
+    void answerAnalysis();
+    void startAnswer(int status, std::uint64_t length, std::string_view contentType,
+                     std::string_view allow = {});
+    void writeNext();
+    void write();
+    void onAnswered(boost::beast::error_code ec);
     void drain();
 
     boost::beast::tcp_stream stream_;
     const ConnectionContext& context_;
+    std::uint64_t waiterNumber_ = 0;
+    bool headRead_ = false;
     boost::beast::flat_buffer buffer_;
     std::optional<boost::beast::http::request_parser<boost::beast::http::string_body>> parser_;
     boost::beast::http::response<boost::beast::http::empty_body> interim_;
-    boost::beast::http::response<ReplyBody> response_;
+    std::size_t requestBytes_ = 0; // the body's, for the analysis queue
+    // The answer: its head, and its body as a ready text or an analysis written a part at a time.
+    Response response_;
+    std::optional<boost::beast::http::response_serializer<boost::beast::http::buffer_body>>
+        serializer_;
+    std::string text_;
+    std::unique_ptr<AnalysisReply> analysis_;
+    std::string part_;
     std::array<char, 4096> drained_{};
     std::size_t drainedBytes_ = 0;
     bool head_ = false; // a HEAD request: its answer has no body

@@ -3,7 +3,7 @@
 #include "service/analysis_server.h"
 #include "service/analyzer.h"
 
-#include <malloc.h>
+#include <sys/resource.h>
 
 #include <charconv>
 #include <csignal>
@@ -59,6 +59,15 @@ int parseOptions(int argc, char** argv, Options& options) {
     return 0;
 }
 
+// Each connection takes a file, and the service sizes its connection cap from this limit.
+void raiseOpenFileLimit() {
+    rlimit files{};
+    if (getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur < files.rlim_max) {
+        files.rlim_cur = files.rlim_max;
+        setrlimit(RLIMIT_NOFILE, &files); // may fail (an endless hard limit): the soft one stays
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -68,10 +77,8 @@ int main(int argc, char** argv) {
     }
     // A peer that closes early must not kill the process with SIGPIPE.
     std::signal(SIGPIPE, SIG_IGN);
-    // Word lists and texts of a few hundred KiB and more are mapped on their own and unmapped when
-    // freed. Left to itself, the allocator raises this threshold after the first such block is
-    // freed and then keeps megabytes in every analysis thread's arena, out of malloc_trim's reach.
-    mallopt(M_MMAP_THRESHOLD, 256 * 1024);
+    orizume::service::AnalysisServer::tuneAllocator();
+    raiseOpenFileLimit();
 
     try {
         const orizume::service::Analyzer analyzer(options.dicdir);

@@ -6,7 +6,6 @@ namespace {
 
 constexpr std::string_view declaration = R"(<?xml version="1.0" encoding="UTF-8"?>)";
 constexpr std::string_view listStart = "<ResultSet><ma_result>";
-constexpr std::string_view listEnd = "</word_list></ma_result></ResultSet>";
 constexpr std::string_view wordStart = "<word><surface>";
 constexpr std::string_view surfaceEnd = "</surface><reading>";
 constexpr std::string_view readingEnd = "</reading><pos>";
@@ -30,17 +29,6 @@ std::size_t escapedSize(std::string_view text) {
     return size;
 }
 
-// Everything before the first word.
-std::string replyHead(std::size_t words) {
-    const std::string count = std::to_string(words);
-    std::string out(declaration);
-    out += listStart;
-    appendElement(out, "total_count", count);
-    appendElement(out, "filtered_count", count);
-    out += "<word_list>";
-    return out;
-}
-
 } // namespace
 
 void appendEscaped(std::string& out, std::string_view text) {
@@ -61,14 +49,45 @@ void appendEscaped(std::string& out, std::string_view text) {
     }
 }
 
-ReplyParts::ReplyParts(const WordList& words) : words_(words) {
+std::string replyHead(std::size_t words) {
+    const std::string count = std::to_string(words);
+    std::string out(declaration);
+    out += listStart;
+    appendElement(out, "total_count", count);
+    appendElement(out, "filtered_count", count);
+    out += "<word_list>";
+    return out;
+}
+
+std::uint64_t replySize(const WordList& words) {
     constexpr std::size_t wordTags =
         wordStart.size() + surfaceEnd.size() + readingEnd.size() + wordEnd.size();
-    size_ = replyHead(words.size()).size() + listEnd.size();
-    for (std::size_t i = 0; i < words.size(); ++i) {
-        size_ += wordTags + escapedSize(words.surface(i)) + escapedSize(words.reading(i)) +
-                 words.partOfSpeech(i).size();
+    std::uint64_t size = 0;
+    words.forEach([&size](const WordList::Word& word) {
+        size += wordTags + escapedSize(word.surface) + escapedSize(word.reading) +
+                word.partOfSpeech.size();
+    });
+    return size;
+}
+
+std::size_t appendWords(std::string& part, const WordList& words, std::size_t at,
+                        std::size_t bytes) {
+    WordList::Word word;
+    while (at < words.end() && part.size() < bytes) {
+        at = words.read(at, word);
+        part += wordStart;
+        appendEscaped(part, word.surface);
+        part += surfaceEnd;
+        appendEscaped(part, word.reading);
+        part += readingEnd;
+        part += word.partOfSpeech;
+        part += wordEnd;
     }
+    return at;
+}
+
+ReplyParts::ReplyParts(const WordList& words) : words_(words) {
+    size_ = replyHead(words.size()).size() + replySize(words) + replyTail.size();
 }
 
 bool ReplyParts::next(std::string& part) {
@@ -80,17 +99,9 @@ bool ReplyParts::next(std::string& part) {
         part = replyHead(words_.size());
         started_ = true;
     }
-    for (; nextWord_ < words_.size() && part.size() < partBytes; ++nextWord_) {
-        part += wordStart;
-        appendEscaped(part, words_.surface(nextWord_));
-        part += surfaceEnd;
-        appendEscaped(part, words_.reading(nextWord_));
-        part += readingEnd;
-        part += words_.partOfSpeech(nextWord_);
-        part += wordEnd;
-    }
-    if (nextWord_ == words_.size()) {
-        part += listEnd;
+    nextWord_ = appendWords(part, words_, nextWord_, partBytes);
+    if (nextWord_ == words_.end()) {
+        part += replyTail;
         finished_ = true;
     }
     return true;

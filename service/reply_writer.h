@@ -36,10 +36,21 @@ public:
 private:
     const WordList& words_;
     std::uint64_t size_ = 0;
-    std::size_t nextWord_ = 0;
+    std::size_t nextWord_ = 0; // where the next word starts in words_
     bool started_ = false;
     bool finished_ = false;
 };
+
+// The same reply in its three stretches, for a word list made a piece of text at a time: the head
+// (which carries the number of words), each word, the tail.
+std::string replyHead(std::size_t words);
+inline constexpr std::string_view replyTail = "</word_list></ma_result></ResultSet>";
+// The bytes that the words take in the reply.
+std::uint64_t replySize(const WordList& words);
+// Appends the words from `at` (where a word starts) on until part holds `bytes` bytes or more or
+// the list has ended; returns where it stopped.
+std::size_t appendWords(std::string& part, const WordList& words, std::size_t at,
+                        std::size_t bytes);
 
 // The whole reply at once.
 std::string writeReply(const WordList& words);

@@ -1,39 +1,55 @@
 #pragma once
 
 #include <cstddef>
-#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace orizume::service {
 
-// The words of one analysis, in text order, packed: the surfaces and readings lie back to back
-// in one string and each word costs twelve bytes besides, so that a text of a million one-byte
-// words stays a few tens of megabytes.
+// The words of one analysis, in text order, packed and read in order: per word a byte naming its
+// part of speech and how its reading is kept, the surface's length and bytes, and the reading only
+// when it is neither empty (whitespace) nor the surface itself (words the dictionary does not
+// know). A word of one byte costs three bytes, so a text of a million such words stays a few
+// megabytes and a client waiting for its reply holds little.
 class WordList {
 public:
-    // Room for `words` words with `chars` bytes of surfaces and readings in all.
-    void reserve(std::size_t words, std::size_t chars);
+    struct Word {
+        std::string_view surface;
+        std::string_view reading;
+        std::string_view partOfSpeech;
+    };
+
+    // Room for `bytes` bytes of packed words.
+    void reserve(std::size_t bytes) { data_.reserve(bytes); }
+    // Forgets the words and keeps the room.
+    void clear();
 
     // partOfSpeech must have static storage (one of the names of pos_mapping.h).
     void add(std::string_view surface, std::string_view reading, std::string_view partOfSpeech);
 
-    std::size_t size() const { return entries_.size(); }
-    std::string_view surface(std::size_t i) const;
-    std::string_view reading(std::size_t i) const;
-    std::string_view partOfSpeech(std::size_t i) const { return names_[entries_[i].name]; }
+    std::size_t size() const { return count_; }
+    // The memory the words take.
+    std::size_t bytes() const { return data_.capacity(); }
+    // The bytes of the packed words: where reading ends.
+    std::size_t end() const { return data_.size(); }
+    // Reads the word that starts at `at` (0 for the first); returns where the next one starts.
+    std::size_t read(std::size_t at, Word& word) const;
+
+    template <typename F> void forEach(F&& f) const {
+        Word word;
+        for (std::size_t at = 0; at < end();) {
+            at = read(at, word);
+            f(word);
+        }
+    }
 
 private:
-    struct Entry {
-        std::uint32_t start;        // of the surface in chars_; the reading follows it
-        std::uint16_t surfaceBytes; // MeCab's surfaces are at most 65,535 bytes
-        std::uint16_t readingBytes;
-        std::uint8_t name; // index into names_
-    };
+    std::size_t readLength(std::size_t& at) const;
+    void addLength(std::size_t length);
 
-    std::string chars_;
-    std::vector<Entry> entries_;
+    std::string data_;
+    std::size_t count_ = 0;
     std::vector<std::string_view> names_; // the distinct parts of speech, a dozen at most
 };
 

@@ -14,7 +14,10 @@
 #include <QRegularExpression>
 #include <gtest/gtest.h>
 
+#include <sys/prctl.h>
+
 #include <algorithm>
+#include <csignal>
 #include <iterator>
 #include <string>
 
@@ -37,7 +40,10 @@ std::pair<std::u32string, std::u32string> unmoved(const QString& text) {
 }
 
 TEST(EndToEnd, ParseRearrangesRealTextAndReplaysWithoutASecondRequest) {
+    // Killed when the test ends early (QProcess's destructor) and when the test itself dies,
+    // crashed or killed at its time limit (the signal its parent's death sends).
     QProcess service;
+    service.setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGKILL); });
     service.setProcessChannelMode(QProcess::MergedChannels);
     service.start(QStringLiteral(ANALYSIS_SERVICE),
                   {"--address", "127.0.0.1", "--port", "0", "--dicdir", ANALYSIS_DICDIR});
@@ -85,7 +91,10 @@ TEST(EndToEnd, ParseRearrangesRealTextAndReplaysWithoutASecondRequest) {
     // chance of one in 3,628,800.
     EXPECT_NE(testing_support::resultWindows().front()->editField1()->toPlainText(), text);
     service.terminate();
-    service.waitForFinished(5000);
+    ASSERT_TRUE(service.waitForFinished(5000)) << "the service did not stop on SIGTERM";
+    requests();
+    EXPECT_EQ(service.exitStatus(), QProcess::NormalExit) << log.toStdString();
+    EXPECT_EQ(service.exitCode(), 0) << log.toStdString();
 }
 
 } // namespace

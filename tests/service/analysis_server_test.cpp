@@ -66,7 +66,9 @@ TEST_F(AnalysisServerTest, AnswersTheProgramsRequestInOriginAndAbsoluteForm) {
             << target;
         EXPECT_TRUE(ok) << target;
     }
-    const std::string page = rawExchange(port, "GET http://localhost/ HTTP/1.0\r\n\r\n");
+    // The absolute form with no path names the root.
+    const std::string page = rawExchange(port, "GET http://localhost HTTP/1.0\r\n\r\n");
+    EXPECT_EQ(page, rawExchange(port, "GET http://localhost/ HTTP/1.0\r\n\r\n"));
     EXPECT_EQ(rawStatus(page), 200);
     EXPECT_NE(page.find("MeCab"), std::string::npos);
     EXPECT_NE(page.find("ipadic-utf8"), std::string::npos);
@@ -142,6 +144,10 @@ TEST_F(AnalysisServerTest, RefusesBadRequestsWithAStatusAndAnXmlBody) {
          "too long"},
         {"header field over the cap", "GET / HTTP/1.0\r\nX: " + std::string(9000, 'a') + "\r\n\r\n",
          431, "too large"},
+        // A request line longer than the first read, and fields that take the head over the cap.
+        {"header over the cap after a short line",
+         "GET /" + std::string(600, 'a') + " HTTP/1.0\r\nX: " + std::string(7800, 'a') + "\r\n\r\n",
+         431, "too large"},
         {"too many header fields", "GET / HTTP/1.0\r\n" + fields + "\r\n", 431, "too many"},
     };
     for (const Case& c : cases) {
@@ -192,7 +198,7 @@ TEST_F(AnalysisServerTest, ConcurrentRequestsGetTheSerialReplies) {
 }
 
 TEST_F(AnalysisServerTest, AnswersWhileSlowClientsHoldConnectionsAndClosesThemAtTheDeadline) {
-    start(ServiceLimits{.deadline = 1500ms});
+    start(ServiceLimits{.deadline = 1500ms, .maxConnections = 16});
     std::vector<std::unique_ptr<Connection>> slow;
     for (int i = 0; i < 64; ++i) {
         slow.push_back(std::make_unique<Connection>(port));
@@ -201,10 +207,25 @@ TEST_F(AnalysisServerTest, AnswersWhileSlowClientsHoldConnectionsAndClosesThemAt
     const auto asked = std::chrono::steady_clock::now();
     EXPECT_EQ(rawStatus(postSentence(port, "雨さえ降った。")), 200);
     EXPECT_LT(std::chrono::steady_clock::now() - asked, 1s) << "a well-formed request waited";
+    // At the cap, those that had waited longest for their heads made room.
+    EXPECT_TRUE(slow.front()->closedByServer()) << "the longest waiting one is still open";
+    EXPECT_FALSE(slow.back()->closedByServer()) << "the newest one was closed";
+    // A client that takes most of the deadline to send its request and then reads its reply
+    // late (a reply larger than what the sockets buffer): the reply has a deadline of its own.
+    std::string sentence;
+    while (sentence.size() < 30000) {
+        sentence += "吾輩は猫である。名前はまだ無い。";
+    }
+    const std::string request = programRequest("/MAService/V1/parse", programForm(sentence));
+    Connection late(port, 4096);
+    late.send(request.substr(0, 100));
     // Half of them go on sending a byte every 100 ms, which no timeout per read would stop.
     for (int tick = 0; tick < 17; ++tick) {
         for (std::size_t i = 0; i < slow.size(); i += 2) {
             slow[i]->send("X");
+        }
+        if (tick == 9) {
+            late.send(request.substr(100));
         }
         std::this_thread::sleep_for(100ms);
     }
@@ -212,6 +233,12 @@ TEST_F(AnalysisServerTest, AnswersWhileSlowClientsHoldConnectionsAndClosesThemAt
         std::count_if(slow.begin(), slow.end(), [](const auto& c) { return c->closedByServer(); }),
         64)
         << "connections still open after the deadline";
+    const std::string reply = late.receiveAll();
+    EXPECT_EQ(rawStatus(reply), 200);
+    EXPECT_GT(rawBody(reply).size(), 400'000U);
+    EXPECT_NE(reply.find("Content-Length: " + std::to_string(rawBody(reply).size()) + "\r\n"),
+              std::string::npos)
+        << "the reply was cut short at " << rawBody(reply).size() << " bytes";
 }
 
 TEST(AnalysisServer, ReportsAPortInUse) {
@@ -246,7 +273,7 @@ TEST(AnalysisServiceProgram, HoldsNoOversizedHeadAndStopsPromptlyOnSigterm) {
 #endif
 
     // SIGTERM beside a silent client, a trickling one and the longest analysis, under way or
-    // queued.
+    // queued; and seconds of analyses for clients that do not read.
     Connection silent(service.port());
     Connection trickling(service.port());
     trickling.send("POST /MAService/V1/parse HTTP/1.0\r\nContent-Length: 90000\r\n\r\nappid=x&sen");
@@ -255,10 +282,42 @@ TEST(AnalysisServiceProgram, HoldsNoOversizedHeadAndStopsPromptlyOnSigterm) {
         body.resize(ServiceLimits{}.maxBodyBytes, 'a');
         rawExchange(service.port(), programRequest("/MAService/V1/parse", body));
     });
-    std::this_thread::sleep_for(100ms);
+    const auto flood = nonReadingClients(service.port(), 384);
+    std::this_thread::sleep_for(500ms); // their bodies read, their analyses under way or queued
     kill(service.pid(), SIGTERM);
-    EXPECT_EQ(service.waitForExit(2s), 0);
+    EXPECT_EQ(service.waitForExit(1s), 0);
     busy.join();
+}
+
+// What each client that never reads its reply makes the service hold is bounded (not its whole
+// word list), a request beside them is answered, and what they made the service grow goes back
+// once they are gone.
+TEST(AnalysisServiceProgram, BoundsWhatClientsThatNeverReadHoldAndGivesItBack) {
+    ServiceProcess service(ORIZUME_ANALYSIS_SERVICE, ORIZUME_MECAB_DICDIR);
+    ASSERT_GT(service.port(), 0);
+    std::string sentence;
+    while (sentence.size() < 30000) {
+        sentence += "吾輩は猫である。名前はまだ無い。";
+    }
+    ASSERT_EQ(rawStatus(postSentence(service.port(), sentence)), 200);
+    std::this_thread::sleep_for(1500ms);
+    [[maybe_unused]] const long warm = statusKiB(service.pid(), "RssAnon");
+    constexpr int clients = 128;
+    {
+        const auto flood = nonReadingClients(service.port(), clients);
+        EXPECT_EQ(rawStatus(postSentence(service.port(), sentence)), 200);
+        std::this_thread::sleep_for(2s);
+        // Each holds its text of 256 KiB and a part of its reply, and each analysis thread a
+        // lattice grown to a long piece; a whole word list would be 4 MiB a client.
+#if !defined(__SANITIZE_ADDRESS__)
+        const long bound = 1024 * (clients + 32 * std::thread::hardware_concurrency());
+        EXPECT_LT(statusKiB(service.pid(), "VmHWM") - warm, bound);
+#endif
+    }
+    std::this_thread::sleep_for(2500ms);
+#if !defined(__SANITIZE_ADDRESS__)
+    EXPECT_LT(statusKiB(service.pid(), "RssAnon") - warm, 16 * 1024) << "not given back";
+#endif
 }
 
 } // namespace

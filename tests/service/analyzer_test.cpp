@@ -2,12 +2,15 @@
 // program's unit merging is built around, whitespace as words, long texts cut in pieces and long
 // runs of one character class cut short.
 
+#include "service/analysis_reply.h"
 #include "service/analyzer.h"
+#include "service/reply_writer.h"
 #include "service/utf8.h"
 #include "tests/service/service_test_support.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <stdexcept>
@@ -17,9 +20,9 @@ namespace {
 
 testing::Pairs pairsOf(const WordList& words) {
     testing::Pairs pairs;
-    for (std::size_t i = 0; i < words.size(); ++i) {
-        pairs.emplace_back(words.partOfSpeech(i), words.surface(i));
-    }
+    words.forEach([&pairs](const WordList::Word& word) {
+        pairs.emplace_back(word.partOfSpeech, word.surface);
+    });
     return pairs;
 }
 
@@ -57,13 +60,21 @@ TEST_F(AnalyzerTest, MapsTheMergingExamplesAndGivesWhitespaceAsWords) {
     };
     // clang-format on
     for (const auto& [text, expected] : cases) {
-        const WordList words = analyzer->analyze(text);
-        EXPECT_EQ(testing::listed(pairsOf(words)), expected) << ::testing::PrintToString(text);
-        for (std::size_t i = 0; i < words.size(); ++i) {
-            if (words.surface(i) == " " || words.surface(i) == "\t" || words.surface(i) == "\n") {
-                EXPECT_EQ(words.reading(i), "") << ::testing::PrintToString(text);
-            }
-        }
+        EXPECT_EQ(testing::listed(pairsOf(analyzer->analyze(text))), expected)
+            << ::testing::PrintToString(text);
+    }
+    // Readings: the dictionary's katakana; none for whitespace; the surface for a word the
+    // dictionary does not know.
+    const std::pair<std::string, std::string> readings[] = {
+        {"雨さえ降った。", "アメ|サエ|フッ|タ|。"},
+        {" 雨\t雪\n", "|アメ||ユキ|"},
+        {"Orizumeはｘｙｚ", "Orizume|ハ|ｘｙｚ"},
+    };
+    for (const auto& [text, expected] : readings) {
+        std::string listed;
+        analyzer->analyze(text).forEach(
+            [&listed](const WordList::Word& word) { listed += std::string(word.reading) + "|"; });
+        EXPECT_EQ(listed, expected + "|") << ::testing::PrintToString(text);
     }
 }
 
@@ -84,12 +95,20 @@ TEST_F(AnalyzerTest, LongTextsAreCutBetweenSentences) {
         }
         EXPECT_EQ(analyze(text), expected) << "separator \"" << separator << '"';
     }
-    // Neither line feed nor full stop: cut at a character boundary, nothing lost.
-    std::string kana;
-    while (kana.size() < 2 * Analyzer::pieceBytes + 1000) {
-        kana += "あいうえお";
+    // Neither line feed nor full stop: cut at a character boundary, nothing lost. Hiragana runs
+    // are cut first; hiragana and katakana in turn make no run, and a piece's length is no
+    // multiple of three.
+    for (const std::string unit : {"あいうえお", "あア"}) {
+        std::string text;
+        while (text.size() < 3 * Analyzer::pieceBytes) {
+            text += unit;
+        }
+        const testing::Pairs words = analyze(text);
+        EXPECT_EQ(testing::joinSurfaces(words), text) << unit;
+        EXPECT_TRUE(std::all_of(words.begin(), words.end(), [](const auto& word) {
+            return isValidUtf8(word.second);
+        })) << unit;
     }
-    EXPECT_EQ(testing::joinSurfaces(analyze(kana)), kana);
 }
 
 TEST_F(AnalyzerTest, LongRunsOfOneClassComeBackWholeAndFast) {
@@ -105,11 +124,48 @@ TEST_F(AnalyzerTest, LongRunsOfOneClassComeBackWholeAndFast) {
         const WordList words = analyzer->analyze(text);
         EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1)) << unit;
         std::string joined;
-        for (std::size_t i = 0; i < words.size(); ++i) {
-            joined += words.surface(i);
-            ASSERT_TRUE(isValidUtf8(words.surface(i))) << unit << " word " << i;
-        }
+        words.forEach([&](const WordList::Word& word) {
+            joined += word.surface;
+            EXPECT_TRUE(isValidUtf8(word.surface)) << unit << " word " << words.size();
+        });
         EXPECT_EQ(joined, text) << unit;
+    }
+}
+
+// The reply to texts of one stretch and of many, written a part at a time with the words of
+// later stretches kept (budget enough) or analysed again (none), must be the reply to the whole
+// word list, byte for byte.
+TEST_F(AnalyzerTest, RepliesAStretchAtATimeAsTheWholeReply) {
+    std::string prose, runs, alternating;
+    while (prose.size() < 3 * AnalysisReply::stretchBytes) {
+        prose += "吾輩は猫である。名前はまだ無い。\n(1) A&B<C>\t";
+    }
+    while (runs.size() < 2 * AnalysisReply::stretchBytes) {
+        runs += std::string(300, 'a') + "ア";
+    }
+    while (alternating.size() < 2 * AnalysisReply::stretchBytes + 5) {
+        alternating += "a ";
+    }
+    for (const std::string& text : {std::string(), std::string("雨"), prose, runs, alternating}) {
+        const std::string whole = writeReply(analyzer->analyze(text));
+        for (const std::size_t budget : {std::size_t{0}, std::size_t{1} << 30}) {
+            ByteBudget spare(budget);
+            AnalysisReply reply(*analyzer, text, spare);
+            while (reply.countNext(nullptr)) {
+            }
+            EXPECT_EQ(reply.size(), whole.size()) << text.size() << " bytes, budget " << budget;
+            std::string written, part;
+            for (AnalysisReply::Next next{}; next != AnalysisReply::Next::lastPart;) {
+                next = reply.next(part);
+                if (next == AnalysisReply::Next::analyse) {
+                    reply.analyseNext(nullptr);
+                }
+                EXPECT_LE(part.size(), AnalysisReply::partBytes + 1024);
+                written += part;
+            }
+            EXPECT_TRUE(written == whole) << text.size() << " bytes, budget " << budget;
+            EXPECT_EQ(spare.left(), budget) << "the budget is given back";
+        }
     }
 }
 

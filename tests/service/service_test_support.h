@@ -8,6 +8,7 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/time.h>
 #include <sys/wait.h>
@@ -21,6 +22,7 @@
 #include <cstring>
 #include <fstream>
 #include <map>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -101,17 +103,20 @@ inline std::string programForm(std::string_view sentence) {
 }
 
 // A client connection to 127.0.0.1:port (fd < 0 when it could not connect), closed on
-// destruction. Receives give up after two seconds without data.
+// destruction. Receives give up after two seconds without data. A receive buffer of
+// receiveBytes (when not 0) makes a client that reads slowly, or never.
 class Connection {
 public:
-    explicit Connection(int port) : fd_(socket(AF_INET, SOCK_STREAM, 0)) {
+    explicit Connection(int port, int receiveBytes = 0) : fd_(socket(AF_INET, SOCK_STREAM, 0)) {
         sockaddr_in addr{};
         addr.sin_family = AF_INET;
         addr.sin_port = htons(static_cast<uint16_t>(port));
         addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         const timeval timeout{2, 0};
         if (fd_ >= 0 &&
-            (setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout) != 0 ||
+            ((receiveBytes != 0 &&
+              setsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &receiveBytes, sizeof receiveBytes) != 0) ||
+             setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout) != 0 ||
              connect(fd_, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) != 0)) {
             close(fd_);
             fd_ = -1;
@@ -155,6 +160,26 @@ public:
 private:
     int fd_;
 };
+
+// Clients that each post a body at the limit, every other character a word ("a+a+..."), with a
+// small receive buffer, and never read their replies: each gives the service a long analysis and
+// a reply of megabytes.
+inline std::vector<std::unique_ptr<Connection>> nonReadingClients(int port, int count) {
+    std::string body = "appid=x&results=ma&sentence=";
+    while (body.size() < 256 * 1024) {
+        body += "a+";
+    }
+    body.resize(256 * 1024);
+    const std::string request =
+        "POST /MAService/V1/parse HTTP/1.0\r\nContent-Length: " + std::to_string(body.size()) +
+        "\r\n\r\n" + body;
+    std::vector<std::unique_ptr<Connection>> clients;
+    for (int i = 0; i < count; ++i) {
+        clients.push_back(std::make_unique<Connection>(port, 4096));
+        clients.back()->send(request);
+    }
+    return clients;
+}
 
 // Sends a request on a new connection and returns the whole answer.
 inline std::string rawExchange(int port, std::string_view request) {
@@ -210,6 +235,8 @@ public:
         }
         pid_ = fork();
         if (pid_ == 0) {
+            // Gone with the test, even one that crashed or was killed at its time limit.
+            prctl(PR_SET_PDEATHSIG, SIGKILL);
             dup2(fileno(log_), STDERR_FILENO);
             execl(program, program, "--port", "0", "--dicdir", dicdir, static_cast<char*>(nullptr));
             _exit(127);
