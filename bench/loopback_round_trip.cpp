@@ -6,7 +6,6 @@
 #include <QElapsedTimer>
 #include <QHostAddress>
 #include <QTcpSocket>
-#include <cerrno>
 #include <cstdlib>
 #include <string>
 #include <string_view>
@@ -69,30 +68,8 @@ void answer(int fd) {
 
 } // namespace
 
-EmptyHttpServer::EmptyHttpServer() : listener_(listenOnLoopback(port_)) {
-    if (port_ >= 0)
-        thread_ = std::thread([this] { serve(); });
-}
-
-EmptyHttpServer::~EmptyHttpServer() {
-    stopping_ = true;
-    if (listener_.fd() >= 0)
-        ::shutdown(listener_.fd(), SHUT_RDWR); // wakes the blocked accept()
-    if (thread_.joinable())
-        thread_.join();
-}
-
-void EmptyHttpServer::serve() {
-    while (!stopping_) {
-        const SocketFd client(::accept4(listener_.fd(), nullptr, nullptr, SOCK_CLOEXEC));
-        if (client.fd() < 0) {
-            if (stopping_ || (errno != EINTR && errno != ECONNABORTED))
-                return;
-            continue;
-        }
-        answer(client.fd());
-    }
-}
+EmptyHttpServer::EmptyHttpServer()
+    : acceptor_([](const SocketFd& client) { answer(client.fd()); }) {}
 
 double timeEmptyRoundTrip(int port) {
     static const QByteArray request = "POST /MAService/V1/parse HTTP/1.1\r\n"

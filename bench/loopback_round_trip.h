@@ -5,29 +5,20 @@
 
 #include "bench/loopback_socket.h"
 
-#include <atomic>
-#include <thread>
-
 // Answers every request on 127.0.0.1 with a fixed empty result and closes the
 // connection. Malformed requests, cut-off clients and slow clients (over 2 s)
 // are dropped; the thread stops when the server goes.
 class EmptyHttpServer {
 public:
     EmptyHttpServer();
-    ~EmptyHttpServer();
     EmptyHttpServer(const EmptyHttpServer&) = delete;
     EmptyHttpServer& operator=(const EmptyHttpServer&) = delete;
 
     // The port it listens on, or -1 when it could not listen.
-    int port() const { return port_; }
+    int port() const { return acceptor_.port(); }
 
 private:
-    void serve();
-
-    int port_ = -1;
-    SocketFd listener_;
-    std::atomic<bool> stopping_{false};
-    std::thread thread_;
+    LoopbackAcceptor acceptor_;
 };
 
 // One exchange from the program's side (QTcpSocket on the event loop): from

@@ -1,6 +1,7 @@
 #include "bench/loopback_socket.h"
 
 #include <arpa/inet.h>
+#include <cerrno>
 #include <netinet/in.h>
 #include <sys/socket.h>
 
@@ -37,4 +38,30 @@ SocketFd connectToLoopback(int port) {
         ::connect(socket.fd(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0)
         return SocketFd();
     return socket;
+}
+
+LoopbackAcceptor::LoopbackAcceptor(Serve serve)
+    : listener_(listenOnLoopback(port_)), serve_(std::move(serve)) {
+    if (port_ >= 0)
+        thread_ = std::thread([this] { acceptAll(); });
+}
+
+LoopbackAcceptor::~LoopbackAcceptor() {
+    stopping_ = true;
+    if (listener_.fd() >= 0)
+        ::shutdown(listener_.fd(), SHUT_RDWR); // wakes the blocked accept()
+    if (thread_.joinable())
+        thread_.join();
+}
+
+void LoopbackAcceptor::acceptAll() {
+    while (!stopping_) {
+        const SocketFd client(::accept4(listener_.fd(), nullptr, nullptr, SOCK_CLOEXEC));
+        if (client.fd() < 0) {
+            if (stopping_ || (errno != EINTR && errno != ECONNABORTED))
+                return;
+            continue;
+        }
+        serve_(client);
+    }
 }

@@ -1,6 +1,9 @@
 #pragma once
 // Plain loopback TCP sockets for the benchmarks' own servers.
 
+#include <atomic>
+#include <functional>
+#include <thread>
 #include <unistd.h>
 #include <utility>
 
@@ -30,3 +33,29 @@ private:
 SocketFd listenOnLoopback(int& port);
 // A connection to 127.0.0.1:port; an invalid socket when there is none.
 SocketFd connectToLoopback(int port);
+
+// Listens on 127.0.0.1 at a free port and, on a thread of its own, hands each
+// connection made to it to `serve`, one at a time; stops when it goes.
+class LoopbackAcceptor {
+public:
+    using Serve = std::function<void(const SocketFd& client)>;
+
+    explicit LoopbackAcceptor(Serve serve);
+    ~LoopbackAcceptor();
+    LoopbackAcceptor(const LoopbackAcceptor&) = delete;
+    LoopbackAcceptor& operator=(const LoopbackAcceptor&) = delete;
+
+    // The port it listens on, or -1 when it could not listen.
+    int port() const { return port_; }
+    // True once it is going: a long `serve` should return.
+    bool stopping() const { return stopping_; }
+
+private:
+    void acceptAll();
+
+    int port_ = -1;
+    SocketFd listener_;
+    std::atomic<bool> stopping_{false};
+    Serve serve_;
+    std::thread thread_;
+};

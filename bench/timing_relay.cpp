@@ -24,18 +24,7 @@ constexpr auto kLimit = std::chrono::seconds(30);
 } // namespace
 
 TimingRelay::TimingRelay(int servicePort)
-    : servicePort_(servicePort), listener_(listenOnLoopback(port_)) {
-    if (port_ >= 0)
-        thread_ = std::thread([this] { serve(); });
-}
-
-TimingRelay::~TimingRelay() {
-    stopping_ = true;
-    if (listener_.fd() >= 0)
-        ::shutdown(listener_.fd(), SHUT_RDWR); // wakes the blocked accept()
-    if (thread_.joinable())
-        thread_.join();
-}
+    : servicePort_(servicePort), acceptor_([this](const SocketFd& client) { relay(client); }) {}
 
 std::optional<TimingRelay::Exchange> TimingRelay::lastExchange() const {
     const std::lock_guard lock(mutex_);
@@ -47,18 +36,6 @@ void TimingRelay::forget() {
     last_.reset();
 }
 
-void TimingRelay::serve() {
-    while (!stopping_) {
-        const SocketFd client(::accept4(listener_.fd(), nullptr, nullptr, SOCK_CLOEXEC));
-        if (client.fd() < 0) {
-            if (stopping_ || (errno != EINTR && errno != ECONNABORTED))
-                return;
-            continue;
-        }
-        relay(client);
-    }
-}
-
 void TimingRelay::relay(const SocketFd& client) {
     const SocketFd service = connectToLoopback(servicePort_);
     if (service.fd() < 0)
@@ -67,7 +44,7 @@ void TimingRelay::relay(const SocketFd& client) {
     bool replyBegun = false;
     char buffer[64 * 1024];
     const auto deadline = Clock::now() + kLimit;
-    while (!stopping_ && Clock::now() < deadline) {
+    while (!acceptor_.stopping() && Clock::now() < deadline) {
         pollfd fds[2] = {{client.fd(), POLLIN, 0}, {service.fd(), POLLIN, 0}};
         if (::poll(fds, 2, 100) < 0 && errno != EINTR)
             return;

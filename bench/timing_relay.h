@@ -5,11 +5,9 @@
 
 #include "bench/loopback_socket.h"
 
-#include <atomic>
 #include <chrono>
 #include <mutex>
 #include <optional>
-#include <thread>
 
 class TimingRelay {
 public:
@@ -23,25 +21,20 @@ public:
 
     // Relays each connection made to port() to 127.0.0.1:servicePort, one at a time.
     explicit TimingRelay(int servicePort);
-    ~TimingRelay();
     TimingRelay(const TimingRelay&) = delete;
     TimingRelay& operator=(const TimingRelay&) = delete;
 
     // The port it listens on, or -1 when it could not listen.
-    int port() const { return port_; }
+    int port() const { return acceptor_.port(); }
     // The last exchange relayed to its end (the service closed), if any since forget().
     std::optional<Exchange> lastExchange() const;
     void forget();
 
 private:
-    void serve();
     void relay(const SocketFd& client);
 
     int servicePort_;
-    int port_ = -1;
-    SocketFd listener_;
-    std::atomic<bool> stopping_{false};
     mutable std::mutex mutex_;
     std::optional<Exchange> last_;
-    std::thread thread_;
+    LoopbackAcceptor acceptor_; // last: its thread uses the members above
 };

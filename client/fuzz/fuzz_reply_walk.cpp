@@ -1,7 +1,7 @@
 // Fuzzes the road of a reply body inside the program: escaping, loading, the
 // positional walk into a new sequencer and the replay. Checked against a
-// reading written here from the reply rules: the escaping done as three
-// whole-text replacements, the word list found and read by XPath, and the
+// reading written from the reply rules: the escaping done as three
+// whole-text replacements (tests/support), the word list found and read by XPath, and the
 // surfaces joined with "EndOfLine", "tab" and "space" mapped back. Replayed
 // without reordering, the sequencer must give exactly those surfaces; after
 // reordering, a replay must be repeatable.
@@ -11,6 +11,7 @@
 #include "engine/morpheme_pool.h"
 #include "engine/morpheme_resource.h"
 #include "engine/sequencer.h"
+#include "tests/support/escaping_model.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -19,18 +20,6 @@
 #include <string>
 
 namespace {
-
-std::string replaceAll(std::string text, const std::string& from, const std::string& to) {
-    for (std::size_t at = text.find(from); at != std::string::npos;
-         at = text.find(from, at + to.size()))
-        text.replace(at, from.size(), to);
-    return text;
-}
-
-std::string escaped(const std::string& reply) {
-    return replaceAll(replaceAll(replaceAll(reply, "\n", "EndOfLine"), "\t", "tab"),
-                      "<surface> </surface>", "<surface>space</surface>");
-}
 
 bool isPartOfSpeech(const std::string& pos) {
     static const char* const names[] = {"形容詞", "形容動詞", "感動詞", "副詞", "連体詞",
@@ -87,7 +76,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     (void)quiet;
 
     const std::string body(reinterpret_cast<const char*>(data), size);
-    const std::string model = escaped(body);
+    const std::string model = testing_support::escapedByPasses(body);
     std::string text = morphemeResource::replaceAllTheSpecialCharactersToSymbol(body);
     if (text != model)
         std::abort(); // the escaping is the three replacements, in that order

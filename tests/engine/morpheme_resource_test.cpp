@@ -1,4 +1,5 @@
 #include "engine/morpheme_resource.h"
+#include "tests/support/escaping_model.h"
 
 #include <gtest/gtest.h>
 
@@ -6,18 +7,7 @@
 
 namespace {
 
-// The rules as whole-text passes, one after the other.
-std::string replaceAll(std::string text, const std::string& from, const std::string& to) {
-    for (std::size_t at = text.find(from); at != std::string::npos;
-         at = text.find(from, at + to.size()))
-        text.replace(at, from.size(), to);
-    return text;
-}
-
-std::string escapedByPasses(const std::string& text) {
-    return replaceAll(replaceAll(replaceAll(text, "\n", "EndOfLine"), "\t", "tab"),
-                      "<surface> </surface>", "<surface>space</surface>");
-}
+using testing_support::escapedByPasses;
 
 TEST(morphemeResource, EscapesLineEndsTabsAndSingleSpaceSurfaces) {
     // clang-format off
