@@ -20,7 +20,8 @@ void AnalysisQueue::post(std::size_t requestBytes, std::function<void()> task) {
         if (stopping_) {
             return;
         }
-        tasks_.push_back(Task{requestBytes, posted_++, std::move(task)});
+        const std::uint64_t order = posted_++;
+        tasks_.push_back(Task{order + requestBytes / bytesPerTurn, order, std::move(task)});
         std::push_heap(tasks_.begin(), tasks_.end(), RunsLater());
     }
     wake_.notify_one();

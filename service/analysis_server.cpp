@@ -142,13 +142,11 @@ void AnalysisServer::stopOnSignals(std::function<void(int)> announce) {
 }
 
 void AnalysisServer::accept() {
-    if (static_cast<std::size_t>(connections_) >= maxConnections_) {
-        const std::shared_ptr<HttpConnection> longest = headWaiters_.takeLongestWaiting();
-        if (!longest) {
-            acceptLater();
-            return;
-        }
-        longest->evict();
+    // At the cap a newcomer can only take the place of a connection still waiting for its head;
+    // when every open connection has sent its head, clients wait in the listen queue.
+    if (static_cast<std::size_t>(connections_) >= maxConnections_ && !headWaiters_.any()) {
+        acceptLater();
+        return;
     }
     // Each connection's handlers run one at a time on a strand of their own.
     acceptor_.async_accept(
@@ -159,6 +157,13 @@ void AnalysisServer::accept() {
             if (ec) {
                 acceptLater(); // out of descriptors, say: not again at once
                 return;
+            }
+            // Room is made only now that a client has come: the connection that has waited
+            // longest without a whole head goes.
+            if (static_cast<std::size_t>(connections_) >= maxConnections_) {
+                if (const auto longest = headWaiters_.takeLongestWaiting()) {
+                    longest->evict();
+                }
             }
             std::make_shared<HttpConnection>(std::move(socket), context_)->start();
             accept();

@@ -25,6 +25,11 @@ public:
         const std::lock_guard lock(mutex_);
         waiting_.erase(number);
     }
+    // Whether any connection waits for its head.
+    bool any() {
+        const std::lock_guard lock(mutex_);
+        return !waiting_.empty();
+    }
     // Takes out the connection that has waited longest and is still open; null if none.
     std::shared_ptr<HttpConnection> takeLongestWaiting() {
         const std::lock_guard lock(mutex_);

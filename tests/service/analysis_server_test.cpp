@@ -200,9 +200,17 @@ TEST_F(AnalysisServerTest, ConcurrentRequestsGetTheSerialReplies) {
 TEST_F(AnalysisServerTest, AnswersWhileSlowClientsHoldConnectionsAndClosesThemAtTheDeadline) {
     start(ServiceLimits{.deadline = 1500ms, .maxConnections = 16});
     std::vector<std::unique_ptr<Connection>> slow;
+    const auto closed = [&slow] {
+        return std::count_if(slow.begin(), slow.end(),
+                             [](const auto& c) { return c->closedByServer(); });
+    };
     for (int i = 0; i < 64; ++i) {
         slow.push_back(std::make_unique<Connection>(port));
         slow.back()->send("POST /MAService/V1/parse HTTP/1.0\r\n");
+        if (i == 15) { // as many as the cap, and nobody else waiting to come in
+            std::this_thread::sleep_for(100ms);
+            EXPECT_EQ(closed(), 0) << "closed with no client beyond the cap";
+        }
     }
     const auto asked = std::chrono::steady_clock::now();
     EXPECT_EQ(rawStatus(postSentence(port, "雨さえ降った。")), 200);
@@ -229,10 +237,7 @@ TEST_F(AnalysisServerTest, AnswersWhileSlowClientsHoldConnectionsAndClosesThemAt
         }
         std::this_thread::sleep_for(100ms);
     }
-    EXPECT_EQ(
-        std::count_if(slow.begin(), slow.end(), [](const auto& c) { return c->closedByServer(); }),
-        64)
-        << "connections still open after the deadline";
+    EXPECT_EQ(closed(), 64) << "connections still open after the deadline";
     const std::string reply = late.receiveAll();
     EXPECT_EQ(rawStatus(reply), 200);
     EXPECT_GT(rawBody(reply).size(), 400'000U);

@@ -1,6 +1,7 @@
 // The service's pieces without MeCab or sockets: form decoding, UTF-8 checks, the part-of-speech
-// mapping, the reply writer and the request check.
+// mapping, the reply writer, the request check and the order of the analysis queue.
 
+#include "service/analysis_queue.h"
 #include "service/form_decoder.h"
 #include "service/parse_request.h"
 #include "service/pos_mapping.h"
@@ -9,6 +10,10 @@
 #include "tests/service/service_test_support.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <future>
 
 namespace orizume::service {
 namespace {
@@ -126,6 +131,36 @@ TEST(ParseRequest, ChecksTheFields) {
     for (const auto& [body, error] : cases) {
         EXPECT_EQ(readParseRequest(body).error, error) << body;
     }
+}
+
+} // namespace
+} // namespace orizume::service
+
+namespace orizume::service {
+namespace {
+
+TEST(AnalysisQueue, RunsShorterRequestsFirstButNeverStarvesALongerOne) {
+    constexpr int shortOnes = 20000; // posted after the long one, one after another
+    AnalysisQueue queue(1);
+    std::promise<void> opened;
+    std::promise<void> finished;
+    std::vector<int> ran; // written by the queue's one thread only
+    const auto record = [&ran, &finished](int which) {
+        ran.push_back(which);
+        if (ran.size() == shortOnes + 1) {
+            finished.set_value();
+        }
+    };
+    queue.post(0, [gate = opened.get_future().share()] { gate.wait(); });
+    queue.post(256 * 1024, [&record] { record(-1); }); // a body at the limit
+    for (int i = 0; i < shortOnes; ++i) {
+        queue.post(100, [&record, i] { record(i); });
+    }
+    opened.set_value();
+    finished.get_future().wait();
+    const auto before = std::find(ran.begin(), ran.end(), -1) - ran.begin();
+    EXPECT_GT(before, 0) << "no shorter request went before it";
+    EXPECT_LT(before, shortOnes / 2) << "it waited behind most of the shorter ones";
 }
 
 } // namespace
