@@ -14,14 +14,19 @@ AnalysisQueue::~AnalysisQueue() {
     stop();
 }
 
-void AnalysisQueue::post(std::size_t requestBytes, std::function<void()> task) {
+AnalysisQueue::Place AnalysisQueue::enter(std::size_t requestBytes) {
+    const std::lock_guard lock(mutex_);
+    const std::uint64_t order = entered_++;
+    return {order + requestBytes / bytesPerTurn, order};
+}
+
+void AnalysisQueue::post(Place place, std::function<void()> task) {
     {
         const std::lock_guard lock(mutex_);
         if (stopping_) {
             return;
         }
-        const std::uint64_t order = posted_++;
-        tasks_.push_back(Task{order + requestBytes / bytesPerTurn, order, std::move(task)});
+        tasks_.push_back(Task{place, posted_++, std::move(task)});
         std::push_heap(tasks_.begin(), tasks_.end(), RunsLater());
     }
     wake_.notify_one();

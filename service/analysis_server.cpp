@@ -5,6 +5,7 @@
 #include <boost/asio/strand.hpp>
 
 #include <malloc.h>
+#include <sched.h>
 #include <sys/resource.h>
 
 #include <algorithm>
@@ -27,7 +28,14 @@ constexpr std::chrono::seconds trimInterval{1};
 // idle. Below it, giving back would only make the next request fault its memory in again.
 constexpr std::size_t keptFreeBytes = 8 * 1024 * 1024;
 
+// One per processor the service may run on (a container or taskset may allow fewer than the
+// machine has).
 unsigned analysisThreads() {
+    cpu_set_t allowed;
+    CPU_ZERO(&allowed);
+    if (sched_getaffinity(0, sizeof allowed, &allowed) == 0) {
+        return static_cast<unsigned>(std::max(1, CPU_COUNT(&allowed)));
+    }
     return std::max(1U, std::thread::hardware_concurrency());
 }
 
@@ -149,25 +157,25 @@ void AnalysisServer::accept() {
         return;
     }
     // Each connection's handlers run one at a time on a strand of their own.
-    acceptor_.async_accept(
-        asio::make_strand(io_), [this](boost::system::error_code ec, tcp::socket socket) {
-            if (!acceptor_.is_open()) {
-                return;
+    acceptor_.async_accept(asio::make_strand(io_), [this](boost::system::error_code ec,
+                                                          tcp::socket socket) {
+        if (!acceptor_.is_open()) {
+            return;
+        }
+        if (ec) {
+            acceptLater(); // out of descriptors, say: not again at once
+            return;
+        }
+        // Room is made only now that a client has come: a connection without a whole head
+        // that does least goes.
+        if (static_cast<std::size_t>(connections_) >= maxConnections_) {
+            if (const auto least = headWaiters_.takeLeastProgressing(HeadWaiters::Clock::now())) {
+                least->evict();
             }
-            if (ec) {
-                acceptLater(); // out of descriptors, say: not again at once
-                return;
-            }
-            // Room is made only now that a client has come: the connection that has waited
-            // longest without a whole head goes.
-            if (static_cast<std::size_t>(connections_) >= maxConnections_) {
-                if (const auto longest = headWaiters_.takeLongestWaiting()) {
-                    longest->evict();
-                }
-            }
-            std::make_shared<HttpConnection>(std::move(socket), context_)->start();
-            accept();
-        });
+        }
+        std::make_shared<HttpConnection>(std::move(socket), context_)->start();
+        accept();
+    });
 }
 
 // Meanwhile clients wait in the listen queue.
@@ -182,7 +190,8 @@ void AnalysisServer::acceptLater() {
 
 // Analyses keep their lattices, and leave freed memory with the allocator, for the next ones.
 // When no client is connected and requests were answered since the last time, what load grew
-// goes back to the system: lattices grown by long texts, and freed memory beyond a few megabytes.
+// goes back to the system: every lattice but the one a person's next request takes, and freed
+// memory beyond a few megabytes.
 void AnalysisServer::trimWhenIdle() {
     trimTimer_.expires_after(trimInterval);
     trimTimer_.async_wait([this](boost::system::error_code ec) {
@@ -191,7 +200,7 @@ void AnalysisServer::trimWhenIdle() {
         }
         const unsigned long answered = answered_;
         if (connections_ == 0 && answered != answeredAtTrim_) {
-            context_.analyzer.releaseGrownLattices();
+            context_.analyzer.releaseSpareLattices();
             if (mallinfo2().fordblks > keptFreeBytes) {
                 malloc_trim(0);
             }

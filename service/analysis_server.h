@@ -56,8 +56,9 @@ public:
 
     // Connections open at most, from the open-file limit (which main() raises as far as it
     // may go) less the files the service needs besides, and no more than this: the memory they
-    // may hold. Beyond it, the connection that has waited longest for its request head is closed
-    // to make room; when none is waiting for its head, clients wait in the listen queue.
+    // may hold. Beyond it, a connection still waiting for its request head is closed to make
+    // room (HeadWaiters chooses which); when none is waiting for its head, clients wait in the
+    // listen queue.
     static constexpr std::size_t connectionCeiling = 1024;
     static constexpr std::size_t reservedFiles = 64;
     std::size_t maxConnections() const { return maxConnections_; }

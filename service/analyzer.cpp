@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <optional>
 
 namespace orizume::service {
 
@@ -92,14 +93,22 @@ void Analyzer::returnLattice(Lattice lattice) const {
     idleLattices_.push_back(std::move(lattice));
 }
 
-void Analyzer::releaseGrownLattices() const {
+void Analyzer::releaseSpareLattices() const {
     std::vector<Lattice> released; // freed outside the lock
     const std::lock_guard lock(latticesMutex_);
-    const auto grown = std::stable_partition(
-        idleLattices_.begin(), idleLattices_.end(),
-        [](const Lattice& lattice) { return lattice.largestPiece <= warmPieceBytes; });
-    std::move(grown, idleLattices_.end(), std::back_inserter(released));
-    idleLattices_.erase(grown, idleLattices_.end());
+    // The lattice returned last is at the back, and is lent first.
+    const auto warm =
+        std::find_if(idleLattices_.rbegin(), idleLattices_.rend(),
+                     [](const Lattice& lattice) { return lattice.largestPiece <= warmPieceBytes; });
+    std::optional<Lattice> kept;
+    if (warm != idleLattices_.rend()) {
+        kept = std::move(*warm);
+    }
+    std::move(idleLattices_.begin(), idleLattices_.end(), std::back_inserter(released));
+    idleLattices_.clear();
+    if (kept) {
+        idleLattices_.push_back(std::move(*kept));
+    }
 }
 
 std::size_t Analyzer::pieceEnd(std::string_view text, std::size_t start) const {

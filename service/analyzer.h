@@ -66,13 +66,14 @@ public:
     // so a cut changes the words around it only in runs no prose has.
     static constexpr std::size_t runBytes = 256;
 
-    // A lattice keeps the memory of the longest piece it has analysed. Those that have analysed
-    // no more than this (the program's texts are at most 32,000 bytes) stay warm for the next
-    // analyses, one per thread that analysed at the same time: a lattice made anew faults its
+    // A lattice keeps the memory of the longest piece it has analysed. Between analyses the
+    // lattices stay, one per thread that analysed at the same time: a lattice made anew faults its
     // megabytes in again.
     static constexpr std::size_t warmPieceBytes = 32 * 1024;
-    // Frees the lattices not in use that grew beyond warmPieceBytes: for when the service is idle.
-    void releaseGrownLattices() const;
+    // For when the service is idle: keeps the lattice used last of those that have analysed no
+    // more than warmPieceBytes (the program's texts are at most 32,000 bytes), warm for a
+    // person's next request, and frees the others: what a burst of requests grew goes back.
+    void releaseSpareLattices() const;
 
     // "MeCab 0.996" and the dictionary's file and version, for the information page.
     std::string analyzerName() const;

@@ -8,7 +8,7 @@
 #include <boost/beast/http/read.hpp>
 #include <boost/beast/http/write.hpp>
 
-#include <cctype>
+#include <cstdio>
 #include <ctime>
 #include <iterator>
 
@@ -27,64 +27,11 @@ constexpr std::string_view parsePath = "/MAService/V1/parse";
 constexpr std::chrono::seconds drainTime{2};
 constexpr std::size_t drainLimit = 64 * 1024 * 1024;
 constexpr int sendBufferBytes = 256 * 1024;
+// What a read of the request head asks for at most.
+constexpr std::size_t headReadBytes = 4096;
 
 std::string_view view(beast::string_view text) {
     return {text.data(), text.size()};
-}
-
-bool equalsIgnoringCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(a[i])) !=
-            std::tolower(static_cast<unsigned char>(b[i]))) {
-            return false;
-        }
-    }
-    return true;
-}
-
-// "application/x-www-form-urlencoded", in any case, with or without parameters.
-bool isFormType(std::string_view contentType) {
-    constexpr std::string_view form = "application/x-www-form-urlencoded";
-    if (contentType.size() < form.size() ||
-        !equalsIgnoringCase(contentType.substr(0, form.size()), form)) {
-        return false;
-    }
-    return contentType.size() == form.size() || contentType[form.size()] == ';' ||
-           contentType[form.size()] == ' ';
-}
-
-// The path of a request target in origin form ("/MAService/V1/parse?x") or in the absolute form a
-// proxy receives ("http://localhost/MAService/V1/parse"), percent escapes decoded; empty when it
-// has none.
-std::string pathOf(std::string_view target) {
-    target = target.substr(0, target.find('?'));
-    for (const std::string_view scheme : {"http://", "https://"}) {
-        if (target.size() > scheme.size() &&
-            equalsIgnoringCase(target.substr(0, scheme.size()), scheme)) {
-            const std::size_t slash = target.find('/', scheme.size());
-            // "http://host" alone names the root, as "/" does.
-            target = slash == scheme.size()            ? std::string_view()
-                     : slash == std::string_view::npos ? std::string_view("/")
-                                                       : target.substr(slash);
-            break;
-        }
-    }
-    std::string path;
-    for (std::size_t i = 0; i < target.size(); ++i) {
-        const auto hex = [&](std::size_t at) {
-            return at < target.size() && std::isxdigit(static_cast<unsigned char>(target[at]));
-        };
-        if (target[i] == '%' && hex(i + 1) && hex(i + 2)) {
-            path += static_cast<char>(std::stoi(std::string(target.substr(i + 1, 2)), nullptr, 16));
-            i += 2;
-        } else {
-            path += target[i];
-        }
-    }
-    return path;
 }
 
 // The methods a request may name; any other is a malformed request.
@@ -105,26 +52,19 @@ bool isKnownMethod(http::verb method) {
     }
 }
 
-// Request text comes from the peer: keep control bytes and endless text out of the log.
-std::string printable(std::string_view text) {
-    constexpr std::size_t limit = 200;
-    std::string out;
-    for (const char c : text.substr(0, limit)) {
-        const auto byte = static_cast<unsigned char>(c);
-        out += (byte < 0x20 || byte == 0x7F || c == '"') ? '?' : c;
-    }
-    if (text.size() > limit) {
-        out += "...";
-    }
-    return out.empty() ? "-" : out;
-}
-
+// To the millisecond: with each line's time since its request came, the log tells in which
+// order requests came and were answered.
 std::string utcNow() {
-    const std::time_t now = std::time(nullptr);
+    const auto now = std::chrono::system_clock::now();
+    const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
+    const auto ms =
+        std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() %
+        1000;
     std::tm parts{};
-    gmtime_r(&now, &parts);
+    gmtime_r(&seconds, &parts);
     char text[32];
-    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &parts);
+    const std::size_t n = std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &parts);
+    std::snprintf(text + n, sizeof text - n, ".%03dZ", static_cast<int>(ms));
     return text;
 }
 
@@ -141,7 +81,8 @@ bool isMalformed(beast::error_code ec) {
 HttpConnection::HttpConnection(asio::ip::tcp::socket socket, const ConnectionContext& context)
     : stream_(std::move(socket)), context_(context),
       // Room for the largest head and one read beyond it: nothing is buffered past the cap.
-      buffer_(context.limits.maxHeadBytes + 4096) {
+      buffer_(context.limits.maxLineBytes + context.limits.maxFieldBytes + headReadBytes),
+      headFrame_(context.limits.maxLineBytes, context.limits.maxFieldBytes) {
     ++context_.connections;
     beast::error_code ec;
     // The system holds what the socket has taken until the client reads it: left to itself it
@@ -159,14 +100,75 @@ HttpConnection::~HttpConnection() {
 }
 
 void HttpConnection::start() {
-    waiterNumber_ = context_.headWaiters.add(weak_from_this());
+    waiterNumber_ = context_.headWaiters.add(weak_from_this(), HeadWaiters::Clock::now());
     stream_.expires_after(context_.limits.deadline);
     parser_.emplace();
-    parser_->header_limit(static_cast<std::uint32_t>(context_.limits.maxHeadBytes));
+    // HeadFrame holds the head to its limits before the parser sees it.
+    parser_->header_limit(static_cast<std::uint32_t>(context_.limits.maxLineBytes +
+                                                     context_.limits.maxFieldBytes + 4));
     parser_->body_limit(context_.limits.maxBodyBytes);
-    http::async_read_header(
-        stream_, buffer_, *parser_,
-        beast::bind_front_handler(&HttpConnection::onHeader, shared_from_this()));
+    readHead();
+}
+
+// The head is read here, a read at a time, rather than by the parser: each read tells the
+// connection cap how far the head has come.
+void HttpConnection::readHead() {
+    stream_.async_read_some(
+        buffer_.prepare(beast::read_size(buffer_, headReadBytes)),
+        beast::bind_front_handler(&HttpConnection::onHeadRead, shared_from_this()));
+}
+
+void HttpConnection::onHeadRead(beast::error_code ec, std::size_t bytes) {
+    buffer_.commit(bytes);
+    const auto data = buffer_.cdata();
+    const auto [verdict, skip] =
+        headFrame_.scan({static_cast<const char*>(data.data()), data.size()});
+    buffer_.consume(skip);
+    switch (verdict) {
+    case HeadFrame::Verdict::more:
+        if (ec) {
+            headDone(); // the client is gone or too slow: nobody to answer
+            return;
+        }
+        context_.headWaiters.progress(waiterNumber_, headFrame_.headBytes());
+        readHead();
+        return;
+    case HeadFrame::Verdict::whole:
+        headDone();
+        parseHead();
+        return;
+    case HeadFrame::Verdict::lineTooLong:
+        headDone();
+        answerError(414, "request target too long");
+        return;
+    case HeadFrame::Verdict::fieldsTooLarge:
+        headDone();
+        answerError(431, "request header fields too large");
+        return;
+    case HeadFrame::Verdict::tooManyEmptyLines:
+        headDone();
+        answerError(400, "bad request");
+        return;
+    }
+}
+
+void HttpConnection::headDone() {
+    headRead_ = true;
+    context_.headWaiters.remove(waiterNumber_);
+}
+
+void HttpConnection::parseHead() {
+    beast::error_code ec;
+    buffer_.consume(parser_->put(buffer_.cdata(), ec));
+    if (ec && ec != http::error::need_more) {
+        refuseUnreadable(ec); // malformed, or a length over the limit
+        return;
+    }
+    if (!parser_->is_header_done()) {
+        answerError(400, "bad request");
+        return;
+    }
+    onHeader();
 }
 
 void HttpConnection::evict() {
@@ -177,13 +179,7 @@ void HttpConnection::evict() {
     });
 }
 
-void HttpConnection::onHeader(beast::error_code ec, std::size_t) {
-    headRead_ = true;
-    context_.headWaiters.remove(waiterNumber_);
-    if (ec) {
-        refuseUnreadable(ec);
-        return;
-    }
+void HttpConnection::onHeader() {
     const Request& request = parser_->get();
     method_ = printable(view(request.method_string()));
     head_ = request.method() == http::verb::head;
@@ -199,6 +195,15 @@ void HttpConnection::onHeader(beast::error_code ec, std::size_t) {
     if (!isKnownMethod(request.method())) {
         answerError(400, "bad request");
         return;
+    }
+    if (const auto coding = request.find(http::field::transfer_encoding); coding != request.end()) {
+        if (const int status = transferCodingStatus(view(coding->value())); status == 400) {
+            answerError(400, "chunked must be the last transfer coding, and come once");
+            return;
+        } else if (status != 0) {
+            answerError(501, "the only transfer coding the service reads is chunked");
+            return;
+        }
     }
     const auto read = [self = shared_from_this()] {
         http::async_read(self->stream_, self->buffer_, *self->parser_,
@@ -227,16 +232,7 @@ void HttpConnection::onBody(beast::error_code ec, std::size_t) {
 }
 
 void HttpConnection::refuseUnreadable(beast::error_code ec) {
-    if (ec == http::error::header_limit) {
-        // The parser takes in a request line that came whole in one read; one that came in parts
-        // it leaves in the buffer until the whole head is there. So the line alone is over the
-        // cap only when no line end is to be seen.
-        if (parser_->get().target().empty() && !requestLineEnded()) {
-            answerError(414, "request target too long");
-        } else {
-            answerError(431, "request header fields too large");
-        }
-    } else if (ec == http::error::body_limit) {
+    if (ec == http::error::body_limit) {
         answerError(400, "the request body is larger than " +
                              std::to_string(context_.limits.maxBodyBytes) + " bytes");
     } else if (isMalformed(ec)) {
@@ -245,14 +241,8 @@ void HttpConnection::refuseUnreadable(beast::error_code ec) {
     // Otherwise the client is gone or too slow: the connection just closes.
 }
 
-bool HttpConnection::requestLineEnded() const {
-    const auto data = buffer_.cdata();
-    const std::string_view buffered(static_cast<const char*>(data.data()), data.size());
-    return buffered.substr(0, context_.limits.maxHeadBytes).find('\n') != std::string_view::npos;
-}
-
 void HttpConnection::dispatch(Request request) {
-    const std::string path = pathOf(view(request.target()));
+    const std::string path = requestPath(view(request.target()));
     const http::verb method = request.method();
     if (path == parsePath) {
         if (method != http::verb::post) {
@@ -276,8 +266,8 @@ void HttpConnection::dispatch(Request request) {
 
 void HttpConnection::analyse(std::string body) {
     answerStart_ = std::chrono::steady_clock::now();
-    requestBytes_ = body.size();
-    context_.analyses.post(requestBytes_, [self = shared_from_this(), body = std::move(body)] {
+    place_ = context_.analyses.enter(body.size());
+    context_.analyses.post(place_, [self = shared_from_this(), body = std::move(body)] {
         try {
             ParseRequest request = readParseRequest(body);
             if (!request.ok()) {
@@ -307,8 +297,7 @@ void HttpConnection::answerInternalError(std::string what) {
 void HttpConnection::countNext() {
     try {
         if (analysis_->countNext(&context_.stopping)) {
-            context_.analyses.post(requestBytes_,
-                                   [self = shared_from_this()] { self->countNext(); });
+            context_.analyses.post(place_, [self = shared_from_this()] { self->countNext(); });
             return;
         }
     } catch (const AnalysisCancelled&) {
@@ -320,9 +309,10 @@ void HttpConnection::countNext() {
     asio::post(stream_.get_executor(), [self = shared_from_this()] { self->answerAnalysis(); });
 }
 
-// The socket has taken the reply so far; the next stretch is analysed again.
+// The socket has taken the reply so far; the next stretch is analysed again. The client waits
+// on it: it goes ahead of every request that came later.
 void HttpConnection::analyseNext() {
-    context_.analyses.post(requestBytes_, [self = shared_from_this()] {
+    context_.analyses.post(place_.ahead(), [self = shared_from_this()] {
         beast::error_code ec;
         try {
             self->analysis_->analyseNext(&self->context_.stopping);
@@ -380,8 +370,7 @@ void HttpConnection::startAnswer(int status, std::uint64_t length, std::string_v
     response_.set(http::field::content_type,
                   beast::string_view(contentType.data(), contentType.size()));
     serializer_.emplace(response_);
-    // One deadline for the whole reply, however many writes and analyses it takes.
-    stream_.expires_after(context_.limits.deadline);
+    pacing_.emplace(context_.limits.deadline);
 }
 
 void HttpConnection::writeNext() {
@@ -403,8 +392,10 @@ void HttpConnection::writeNext() {
 }
 
 void HttpConnection::write() {
+    pacing_->writing(stream_);
     http::async_write(stream_, *serializer_,
                       [self = shared_from_this()](beast::error_code ec, std::size_t) {
+                          self->pacing_->written();
                           // The part is out and more is to come.
                           if (ec == http::error::need_buffer) {
                               self->writeNext();

@@ -5,6 +5,8 @@
 #include "service/analyzer.h"
 #include "service/byte_budget.h"
 #include "service/head_waiters.h"
+#include "service/reply_pacing.h"
+#include "service/request_head.h"
 
 #include <boost/asio/ip/tcp.hpp>
 #include <boost/beast/core/flat_buffer.hpp>
@@ -32,15 +34,17 @@ struct ServiceLimits {
     // triple: about 96 KB with the other fields. While its reply waits for the client, a request
     // holds its text and the words of one stretch of it (about three bytes a byte).
     std::size_t maxBodyBytes = 256 * 1024;
-    // The request line (414 beyond), the header fields together (431 beyond), and the number of
-    // fields.
-    std::size_t maxHeadBytes = 8 * 1024;
+    // The request line with its line end (414 beyond), the header fields together (431 beyond),
+    // and the number of fields.
+    std::size_t maxLineBytes = 8 * 1024;
+    std::size_t maxFieldBytes = 8 * 1024;
     std::size_t maxHeaderFields = 100;
-    // A whole request must arrive, and a whole reply be sent, within this time.
+    // A whole request must arrive within this time; a reply may keep its client's socket waiting
+    // this long in all (the service's own analyses between its parts not counted).
     std::chrono::milliseconds deadline{10'000};
     // Connections open at most; 0 for as many as the open-file limit allows, up to
-    // AnalysisServer::connectionCeiling. At the cap the connection that has waited longest for
-    // its request head is closed to make room.
+    // AnalysisServer::connectionCeiling. At the cap a connection still waiting for its request
+    // head is closed to make room (HeadWaiters chooses which).
     std::size_t maxConnections = 0;
     // The words of later stretches of long texts that all replies together may keep from the
     // count of their length to the writing; beyond it, stretches are analysed again.
@@ -63,10 +67,10 @@ struct ConnectionContext {
 
 // One client connection: reads one request, answers it and closes, as the program expects.
 // Reading is bounded in bytes by the limits and in time by one deadline for the whole request,
-// writing by one deadline for the whole reply. Analyses run on the analysis queue, a stretch of
-// text at a time, and the next stretch is analysed only once the socket has taken the reply so
-// far: a long analysis never holds up the I/O threads, and a client that does not read holds
-// little.
+// writing by the reply's pacing. Analyses run on the analysis queue at the request's place, a
+// stretch of text at a time, and the next stretch is analysed only once the socket has taken the
+// reply so far: a long analysis never holds up the I/O threads, and a client that does not read
+// holds little.
 class HttpConnection : public std::enable_shared_from_this<HttpConnection> {
 public:
     HttpConnection(boost::asio::ip::tcp::socket socket, const ConnectionContext& context);
@@ -82,10 +86,13 @@ private:
     using Request = boost::beast::http::request<boost::beast::http::string_body>;
     using Response = boost::beast::http::response<boost::beast::http::buffer_body>;
 
-    void onHeader(boost::beast::error_code ec, std::size_t);
+    void readHead();
+    void onHeadRead(boost::beast::error_code ec, std::size_t bytes);
+    void headDone();
+    void parseHead();
+    void onHeader();
     void onBody(boost::beast::error_code ec, std::size_t);
     void refuseUnreadable(boost::beast::error_code ec);
-    bool requestLineEnded() const;
     void dispatch(Request request);
     void analyse(std::string body);
     void countNext();
@@ -107,13 +114,15 @@ private:
     std::uint64_t waiterNumber_ = 0;
     bool headRead_ = false;
     boost::beast::flat_buffer buffer_;
+    HeadFrame headFrame_;
     std::optional<boost::beast::http::request_parser<boost::beast::http::string_body>> parser_;
     boost::beast::http::response<boost::beast::http::empty_body> interim_;
-    std::size_t requestBytes_ = 0; // the body's, for the analysis queue
+    AnalysisQueue::Place place_; // the request's, for all its analyses
     // The answer: its head, and its body as a ready text or an analysis written a part at a time.
     Response response_;
     std::optional<boost::beast::http::response_serializer<boost::beast::http::buffer_body>>
         serializer_;
+    std::optional<ReplyPacing> pacing_;
     std::string text_;
     std::unique_ptr<AnalysisReply> analysis_;
     std::string part_;

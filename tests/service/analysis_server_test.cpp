@@ -144,10 +144,21 @@ TEST_F(AnalysisServerTest, RefusesBadRequestsWithAStatusAndAnXmlBody) {
          "too long"},
         {"header field over the cap", "GET / HTTP/1.0\r\nX: " + std::string(9000, 'a') + "\r\n\r\n",
          431, "too large"},
-        // A request line longer than the first read, and fields that take the head over the cap.
-        {"header over the cap after a short line",
-         "GET /" + std::string(600, 'a') + " HTTP/1.0\r\nX: " + std::string(7800, 'a') + "\r\n\r\n",
+        // A request line longer than the first read, and fields over their cap after it.
+        {"fields over the cap after a short line",
+         "GET /" + std::string(600, 'a') + " HTTP/1.0\r\nX: " + std::string(4100, 'a') +
+             "\r\nY: " + std::string(4100, 'a') + "\r\n\r\n",
          431, "too large"},
+        {"empty lines before the request line, more than a line's worth",
+         std::string(4200, '\n') + std::string(2100, '\r') + "GET / HTTP/1.0\r\n\r\n", 400,
+         "bad request"},
+        {"a transfer coding the service does not undo",
+         "POST " + parse + " HTTP/1.1\r\nHost: a\r\nTransfer-Encoding: gzip, chunked\r\n\r\n" +
+             "0\r\n\r\n",
+         501, "chunked"},
+        {"chunked not the last coding",
+         "POST " + parse + " HTTP/1.1\r\nHost: a\r\nTransfer-Encoding: chunked, gzip\r\n\r\n", 400,
+         "last"},
         {"too many header fields", "GET / HTTP/1.0\r\n" + fields + "\r\n", 431, "too many"},
     };
     for (const Case& c : cases) {
@@ -161,9 +172,20 @@ TEST_F(AnalysisServerTest, RefusesBadRequestsWithAStatusAndAnXmlBody) {
     }
     const std::string allow = rawExchange(port, cases[0].request);
     EXPECT_NE(allow.find("Allow: POST\r\n"), std::string::npos) << allow;
+    // Within the caps: a line and fields of 5,000 bytes each, empty lines before the line, chunks.
+    const std::string body = programForm("雨");
+    for (const std::string& request : std::vector<std::string>{
+             "GET /?" + std::string(5000, 'a') + " HTTP/1.0\r\nX: " + std::string(5000, 'a') +
+                 "\r\n\r\n",
+             "\r\n\n\r\nGET / HTTP/1.0\r\n\r\n",
+             "POST " + parse + " HTTP/1.1\r\nHost: a\r\nTransfer-Encoding: , Chunked \r\n\r\n" +
+                 (std::ostringstream() << std::hex << body.size()).str() + "\r\n" + body +
+                 "\r\n0\r\n\r\n"}) {
+        EXPECT_EQ(rawStatus(rawExchange(port, request)), 200) << request.substr(0, 80);
+    }
     stop();
     const std::string text = log.str();
-    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), std::size(cases) + 1)
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), std::size(cases) + 4)
         << "one log line per request:\n"
         << text;
     EXPECT_NE(text.find("\"GET /MAService/V1/parse\" 405 in=- out=119"), std::string::npos) << text;
@@ -215,7 +237,8 @@ TEST_F(AnalysisServerTest, AnswersWhileSlowClientsHoldConnectionsAndClosesThemAt
     const auto asked = std::chrono::steady_clock::now();
     EXPECT_EQ(rawStatus(postSentence(port, "雨さえ降った。")), 200);
     EXPECT_LT(std::chrono::steady_clock::now() - asked, 1s) << "a well-formed request waited";
-    // At the cap, those that had waited longest for their heads made room.
+    // At the cap, of those that had sent as much of their heads, the slowest (the oldest) made
+    // room.
     EXPECT_TRUE(slow.front()->closedByServer()) << "the longest waiting one is still open";
     EXPECT_FALSE(slow.back()->closedByServer()) << "the newest one was closed";
     // A client that takes most of the deadline to send its request and then reads its reply
@@ -244,6 +267,91 @@ TEST_F(AnalysisServerTest, AnswersWhileSlowClientsHoldConnectionsAndClosesThemAt
     EXPECT_NE(reply.find("Content-Length: " + std::to_string(rawBody(reply).size()) + "\r\n"),
               std::string::npos)
         << "the reply was cut short at " << rawBody(reply).size() << " bytes";
+}
+
+// At the cap, connections that have sent nothing make room first, then those whose heads come
+// slowest: a client sending its head in pieces is answered while silent connections keep coming,
+// and beside silent and trickling ones that are opened again as soon as they are closed.
+TEST_F(AnalysisServerTest, AtTheCapClosesConnectionsThatDoLeastNotOneSendingItsHead) {
+    start(ServiceLimits{.maxConnections = 32});
+    const std::string request = programRequest("/MAService/V1/parse", programForm("雨"));
+    Connection pieces(port);
+    std::vector<std::unique_ptr<Connection>> silent;
+    for (std::size_t piece = 0; piece < 3; ++piece) {
+        pieces.send(request.substr(piece * 30, piece < 2 ? 30 : std::string::npos));
+        for (int i = 0; i < 40; ++i) {
+            silent.push_back(std::make_unique<Connection>(port));
+        }
+        std::this_thread::sleep_for(100ms);
+    }
+    EXPECT_EQ(rawStatus(pieces.receiveAll()), 200) << "closed while silent ones came";
+    silent.clear();
+
+    std::atomic<bool> done{false};
+    std::thread crowd([&] {
+        std::vector<std::unique_ptr<Connection>> connections(
+            64); // odd ones send a byte now and then
+        for (int tick = 0; !done; ++tick) {
+            for (std::size_t i = 0; i < connections.size(); ++i) {
+                if (!connections[i] || connections[i]->closedByServer()) {
+                    connections[i] = std::make_unique<Connection>(port);
+                } else if (i % 2 == 1 && tick % 10 == 0) {
+                    connections[i]->send("P");
+                }
+            }
+            std::this_thread::sleep_for(10ms);
+        }
+    });
+    std::this_thread::sleep_for(300ms);
+    for (int i = 0; i < 3; ++i) {
+        Connection twoPieces(port);
+        twoPieces.send(request.substr(0, 30));
+        std::this_thread::sleep_for(300ms);
+        twoPieces.send(request.substr(30));
+        EXPECT_EQ(rawStatus(twoPieces.receiveAll()), 200) << "closed among a reopening crowd";
+    }
+    done = true;
+    crowd.join();
+}
+
+// A long request beside a flood of shorter ones from this machine, on two analysis threads, with
+// no budget to keep the words of its stretches (each is analysed again while its reply is
+// written): the reply comes whole, and over all its analyses at most one later request per 64
+// bytes of it goes first, counted from the log.
+TEST_F(AnalysisServerTest, FinishesALongReplyBesideAFloodAndLetsOnlySoManyGoFirst) {
+    {
+        const OnProcessors two(2);
+        start(ServiceLimits{.deadline = 1500ms, .spareWordBytes = 0});
+    }
+    std::string flooding;
+    while (flooding.size() < 16000) {
+        flooding += "吾輩は猫である。名前はまだ無い。";
+    }
+    std::string text;
+    while (text.size() < 128 * 1024 - 200) {
+        text += "どこで生れたかとんと見当がつかぬ。";
+    }
+    const std::string body = programForm(text);
+    std::string reply;
+    {
+        const Flood flood(port, 8, programRequest("/MAService/V1/parse", programForm(flooding)));
+        std::this_thread::sleep_for(200ms);
+        Connection connection(port, 0, 30);
+        connection.send(programRequest("/MAService/V1/parse", body));
+        reply = connection.receiveAll();
+    }
+    ASSERT_EQ(rawStatus(reply), 200);
+    EXPECT_NE(reply.find("Content-Length: " + std::to_string(rawBody(reply).size()) + "\r\n"),
+              std::string::npos)
+        << "the reply was cut short at " << rawBody(reply).size() << " bytes";
+    stop();
+    const auto requests = loggedRequests(log.str());
+    const auto it = std::find_if(requests.begin(), requests.end(), [&body](const auto& r) {
+        return r.in == static_cast<long>(body.size());
+    });
+    ASSERT_NE(it, requests.end()) << log.str().substr(0, 400);
+    EXPECT_LE(overtaking(requests, *it), static_cast<long>(body.size() / 64))
+        << "of " << requests.size() << " requests";
 }
 
 TEST(AnalysisServer, ReportsAPortInUse) {
@@ -322,6 +430,23 @@ TEST(AnalysisServiceProgram, BoundsWhatClientsThatNeverReadHoldAndGivesItBack) {
     std::this_thread::sleep_for(2500ms);
 #if !defined(__SANITIZE_ADDRESS__)
     EXPECT_LT(statusKiB(service.pid(), "RssAnon") - warm, 16 * 1024) << "not given back";
+#endif
+    // A burst of the program's largest texts from 8 clients at once: every analysis thread grows a
+    // lattice for them, and all but one go back when idle.
+    std::vector<std::thread> burst;
+    for (int c = 0; c < 8; ++c) {
+        burst.emplace_back([&] {
+            for (int r = 0; r < 10; ++r) {
+                postSentence(service.port(), sentence);
+            }
+        });
+    }
+    for (std::thread& client : burst) {
+        client.join();
+    }
+    std::this_thread::sleep_for(2500ms);
+#if !defined(__SANITIZE_ADDRESS__)
+    EXPECT_LT(statusKiB(service.pid(), "RssAnon") - warm, 16 * 1024) << "a burst's lattices kept";
 #endif
 }
 

@@ -8,21 +8,26 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <sched.h>
 #include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/time.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <fstream>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -103,16 +108,17 @@ inline std::string programForm(std::string_view sentence) {
 }
 
 // A client connection to 127.0.0.1:port (fd < 0 when it could not connect), closed on
-// destruction. Receives give up after two seconds without data. A receive buffer of
+// destruction. Receives give up after `patience` seconds without data. A receive buffer of
 // receiveBytes (when not 0) makes a client that reads slowly, or never.
 class Connection {
 public:
-    explicit Connection(int port, int receiveBytes = 0) : fd_(socket(AF_INET, SOCK_STREAM, 0)) {
+    explicit Connection(int port, int receiveBytes = 0, int patience = 2)
+        : fd_(socket(AF_INET, SOCK_STREAM, 0)) {
         sockaddr_in addr{};
         addr.sin_family = AF_INET;
         addr.sin_port = htons(static_cast<uint16_t>(port));
         addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        const timeval timeout{2, 0};
+        const timeval timeout{patience, 0};
         if (fd_ >= 0 &&
             ((receiveBytes != 0 &&
               setsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &receiveBytes, sizeof receiveBytes) != 0) ||
@@ -225,11 +231,38 @@ inline long statusKiB(pid_t pid, std::string_view field) {
     return -1;
 }
 
+// Keeps the calling thread, and the threads it starts meanwhile, on the first `count` processors
+// it may run on, as `taskset` would; gives it back all of them on destruction. A service made
+// meanwhile takes its number of analysis threads from these.
+class OnProcessors {
+public:
+    explicit OnProcessors(int count) {
+        sched_getaffinity(0, sizeof all_, &all_);
+        cpu_set_t some;
+        CPU_ZERO(&some);
+        for (int cpu = 0, taken = 0; cpu < CPU_SETSIZE && taken < count; ++cpu) {
+            if (CPU_ISSET(cpu, &all_)) {
+                CPU_SET(cpu, &some);
+                ++taken;
+            }
+        }
+        sched_setaffinity(0, sizeof some, &some);
+    }
+    ~OnProcessors() { sched_setaffinity(0, sizeof all_, &all_); }
+    OnProcessors(const OnProcessors&) = delete;
+    OnProcessors& operator=(const OnProcessors&) = delete;
+
+private:
+    cpu_set_t all_{};
+};
+
 // The analysis service program on a free port of 127.0.0.1, its log in a temporary file; killed
-// on destruction if still running.
+// on destruction if still running. With `processors` (when not 0) it runs on that many of the
+// processors this process may use.
 class ServiceProcess {
 public:
-    ServiceProcess(const char* program, const char* dicdir) : log_(std::tmpfile()) {
+    ServiceProcess(const char* program, const char* dicdir, int processors = 0)
+        : log_(std::tmpfile()) {
         if (log_ == nullptr) {
             return;
         }
@@ -238,6 +271,10 @@ public:
             // Gone with the test, even one that crashed or was killed at its time limit.
             prctl(PR_SET_PDEATHSIG, SIGKILL);
             dup2(fileno(log_), STDERR_FILENO);
+            std::optional<OnProcessors> some; // exec keeps the processors
+            if (processors > 0) {
+                some.emplace(processors);
+            }
             execl(program, program, "--port", "0", "--dicdir", dicdir, static_cast<char*>(nullptr));
             _exit(127);
         }
@@ -267,6 +304,20 @@ public:
     pid_t pid() const { return pid_; }
     int port() const { return port_; }
 
+    // What the service has logged so far.
+    std::string log() const {
+        std::string text;
+        char buffer[65536];
+        for (off_t at = 0;;) {
+            const ssize_t n = pread(fileno(log_), buffer, sizeof buffer, at);
+            if (n <= 0) {
+                return text;
+            }
+            text.append(buffer, static_cast<std::size_t>(n));
+            at += n;
+        }
+    }
+
     // Waits up to `limit` for the process to end; its exit status, or -1 if it is still running.
     int waitForExit(std::chrono::milliseconds limit) {
         const auto end = std::chrono::steady_clock::now() + limit;
@@ -285,6 +336,86 @@ private:
     std::FILE* log_;
     pid_t pid_ = -1;
     int port_ = 0;
+};
+
+// A request as the service's log line gives it: "<time> <client> \"<method> <target>\" <status>
+// in=<body bytes> out=<reply bytes> <ms>ms", the time when it was answered, to the millisecond.
+struct LoggedRequest {
+    double queuedMs;   // when it came, on the log's clock: answered less its time since then
+    double answeredMs; // when it was answered
+    long in;           // its body's bytes, -1 for none
+};
+
+inline std::vector<LoggedRequest> loggedRequests(std::string_view log) {
+    std::vector<LoggedRequest> requests;
+    std::size_t start = 0;
+    for (std::size_t end; (end = log.find('\n', start)) != std::string_view::npos;
+         start = end + 1) {
+        const std::string line(log.substr(start, end - start));
+        std::tm parts{};
+        int ms = 0;
+        // (Logs of earlier builds give whole seconds.)
+        if (std::sscanf(line.c_str(), "%d-%d-%dT%d:%d:%d.%dZ", &parts.tm_year, &parts.tm_mon,
+                        &parts.tm_mday, &parts.tm_hour, &parts.tm_min, &parts.tm_sec, &ms) < 6) {
+            continue;
+        }
+        parts.tm_year -= 1900;
+        parts.tm_mon -= 1;
+        const std::size_t in = line.find(" in="), took = line.find("ms", line.find(" out="));
+        const std::size_t space = took == std::string::npos ? took : line.rfind(' ', took);
+        if (in == std::string::npos || space == std::string::npos) {
+            continue;
+        }
+        const double answered = static_cast<double>(timegm(&parts)) * 1000 + ms;
+        requests.push_back({answered - std::atof(line.c_str() + space + 1), answered,
+                            line[in + 4] == '-' ? -1 : std::atol(line.c_str() + in + 4)});
+    }
+    return requests;
+}
+
+// How many requests that came after `request` were answered before it.
+inline long overtaking(const std::vector<LoggedRequest>& requests, const LoggedRequest& request) {
+    return std::count_if(requests.begin(), requests.end(), [&request](const LoggedRequest& r) {
+        return r.queuedMs > request.queuedMs && r.answeredMs < request.answeredMs;
+    });
+}
+
+// Clients that post a request again and again, as fast as they can, until they are destroyed:
+// each hangs up as soon as its request is sent, or (readReplies) once its reply has come.
+class Flood {
+public:
+    Flood(int port, int clients, std::string request, bool readReplies = false)
+        : request_(std::move(request)) {
+        for (int i = 0; i < clients; ++i) {
+            threads_.emplace_back([this, port, readReplies] {
+                while (!done_) {
+                    Connection connection(port);
+                    connection.send(request_);
+                    if (readReplies) {
+                        connection.finishSending();
+                        connection.receiveAll();
+                    }
+                    ++sent_;
+                }
+            });
+        }
+    }
+    ~Flood() {
+        done_ = true;
+        for (std::thread& thread : threads_) {
+            thread.join();
+        }
+    }
+    Flood(const Flood&) = delete;
+    Flood& operator=(const Flood&) = delete;
+
+    long sent() const { return sent_; }
+
+private:
+    std::string request_;
+    std::atomic<bool> done_{false};
+    std::atomic<long> sent_{0};
+    std::vector<std::thread> threads_;
 };
 
 } // namespace orizume::service::testing

@@ -5,7 +5,9 @@
 #include "service/form_decoder.h"
 #include "service/parse_request.h"
 #include "service/pos_mapping.h"
+#include "service/reply_pacing.h"
 #include "service/reply_writer.h"
+#include "service/request_head.h"
 #include "service/utf8.h"
 #include "tests/service/service_test_support.h"
 
@@ -14,6 +16,7 @@
 #include <algorithm>
 #include <atomic>
 #include <future>
+#include <thread>
 
 namespace orizume::service {
 namespace {
@@ -139,28 +142,137 @@ TEST(ParseRequest, ChecksTheFields) {
 namespace orizume::service {
 namespace {
 
-TEST(AnalysisQueue, RunsShorterRequestsFirstButNeverStarvesALongerOne) {
-    constexpr int shortOnes = 20000; // posted after the long one, one after another
-    AnalysisQueue queue(1);
-    std::promise<void> opened;
-    std::promise<void> finished;
-    std::vector<int> ran; // written by the queue's one thread only
-    const auto record = [&ran, &finished](int which) {
-        ran.push_back(which);
-        if (ran.size() == shortOnes + 1) {
-            finished.set_value();
-        }
+// One thread, held at a gate while the queue fills: a request at the body limit whose four
+// analyses are each queued by the one before, and many short requests that came after it. Over
+// all its analyses together it lets at most one later request per 64 bytes go first; a repeat
+// queued ahead runs before every later request.
+TEST(AnalysisQueue, LetsOnlySoManyLaterRequestsGoFirstOverAllOfARequestsAnalyses) {
+    constexpr int shortOnes = 20000;
+    constexpr std::size_t longBytes = 256 * 1024;
+    constexpr long allowed = longBytes / 64;
+    struct Run {
+        std::vector<int> ran; // the long request's analyses as -1, -2, ...; short ones as 0, 1, ...
+        long shortBeforeLastAnalysis = -1;
     };
-    queue.post(0, [gate = opened.get_future().share()] { gate.wait(); });
-    queue.post(256 * 1024, [&record] { record(-1); }); // a body at the limit
-    for (int i = 0; i < shortOnes; ++i) {
-        queue.post(100, [&record, i] { record(i); });
+    // ahead: the long request's later analyses are queued ahead rather than at its place.
+    const auto run = [](bool ahead) {
+        AnalysisQueue queue(1);
+        std::promise<void> opened;
+        std::promise<void> finished;
+        Run result;
+        const auto finish = [&] {
+            if (result.ran.size() == shortOnes + 4) {
+                finished.set_value();
+            }
+        };
+        queue.post(queue.enter(0), [gate = opened.get_future().share()] { gate.wait(); });
+        const AnalysisQueue::Place place = queue.enter(longBytes);
+        std::function<void(int)> analyse = [&](int k) {
+            result.ran.push_back(-k);
+            if (k < 4) {
+                queue.post(ahead ? place.ahead() : place, [&analyse, k] { analyse(k + 1); });
+            }
+            finish();
+        };
+        queue.post(place, [&analyse] { analyse(1); });
+        for (int i = 0; i < shortOnes; ++i) {
+            queue.post(queue.enter(100), [&result, &finish, i] {
+                result.ran.push_back(i);
+                finish();
+            });
+        }
+        opened.set_value();
+        finished.get_future().wait();
+        const auto last = std::find(result.ran.begin(), result.ran.end(), -4);
+        result.shortBeforeLastAnalysis =
+            std::count_if(result.ran.begin(), last, [](int which) { return which >= 0; });
+        return result;
+    };
+    const Run atPlace = run(false);
+    EXPECT_GT(atPlace.shortBeforeLastAnalysis, 0) << "no shorter request went before it";
+    EXPECT_LE(atPlace.shortBeforeLastAnalysis, allowed) << "overtaken again at each analysis";
+    const Run ahead = run(true);
+    const auto first = std::find(ahead.ran.begin(), ahead.ran.end(), -1);
+    ASSERT_LE(first + 4, ahead.ran.end());
+    EXPECT_EQ(std::vector<int>(first, first + 4), (std::vector<int>{-1, -2, -3, -4}))
+        << "a later request ran between analyses queued ahead";
+}
+
+// Heads against small caps (a line of 20 bytes, fields of 16), given whole and a byte at a time:
+// the verdict, and the head's bytes after the empty lines skipped before it.
+TEST(HeadFrame, FindsTheHeadsEndAndHoldsLineAndFieldsToTheirCapsInAnyPieces) {
+    using Verdict = HeadFrame::Verdict;
+    struct Case {
+        std::string_view bytes;
+        Verdict verdict;
+        std::size_t skipped;
+        std::size_t head; // the whole head's bytes, when whole
+    };
+    const Case cases[] = {
+        {"GET / HTTP/1.0\r\n\r\nbody", Verdict::whole, 0, 18},
+        {"\r\n\nGET / HTTP/1.0\r\nX: y\r\n\r\n", Verdict::whole, 3, 24},
+        {"GET / HTTP/1.0\nX: y\n\n", Verdict::whole, 0, 21},    // bare line feeds: the parser's
+        {"GET /abcdef HTTP/1.0\r", Verdict::lineTooLong, 0, 0}, // 20 bytes, no line feed
+        {"GET /abcd HTTP/1.0\r\nX: 0123456789a\r\n\r\n", Verdict::whole, 0, 38}, // at the caps
+        {"GET / HTTP/1.0\r\nX: 0123456789abc\r\n\r\n", Verdict::fieldsTooLarge, 0, 0},
+        {"GET / HTTP/1.0\r\nX: 0123456789abcdefgh", Verdict::fieldsTooLarge, 0, 0},
+        {"\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\nGET", Verdict::tooManyEmptyLines, 22, 0},
+        {"GET / HTTP/1.0\r\nX: y\r\n\r", Verdict::more, 0, 0},
+    };
+    for (const Case& c : cases) {
+        for (const bool bytewise : {false, true}) {
+            HeadFrame frame(20, 16);
+            std::string buffered;
+            std::size_t skipped = 0;
+            HeadFrame::Verdict verdict = Verdict::more;
+            for (std::size_t at = 0; verdict == Verdict::more && at < c.bytes.size();) {
+                const std::size_t n = bytewise ? 1 : c.bytes.size();
+                buffered += c.bytes.substr(at, n);
+                at += n;
+                const HeadFrame::Scan scan = frame.scan(buffered);
+                buffered.erase(0, scan.skip);
+                skipped += scan.skip;
+                verdict = scan.verdict;
+            }
+            const std::string name = std::string(c.bytes) + (bytewise ? " (a byte at a time)" : "");
+            EXPECT_EQ(verdict, c.verdict) << name;
+            EXPECT_EQ(skipped, c.skipped) << name;
+            if (verdict == Verdict::whole) {
+                EXPECT_EQ(frame.headBytes(), c.head) << name;
+            }
+        }
     }
-    opened.set_value();
-    finished.get_future().wait();
-    const auto before = std::find(ran.begin(), ran.end(), -1) - ran.begin();
-    EXPECT_GT(before, 0) << "no shorter request went before it";
-    EXPECT_LT(before, shortOnes / 2) << "it waited behind most of the shorter ones";
+}
+
+TEST(TransferCoding, ReadsChunkedAloneRefusesTheRest) {
+    const std::pair<std::string_view, int> cases[] = {
+        {"chunked", 0},
+        {" Chunked ;x=1", 0},
+        {", chunked,", 0},
+        {"gzip, chunked", 501},
+        {"chunked, gzip", 400},
+        {"gzip", 400},
+        {"chunked, chunked", 400},
+        {"", 0},
+    };
+    for (const auto& [field, status] : cases) {
+        EXPECT_EQ(transferCodingStatus(field), status) << field;
+    }
+}
+
+// The reply's time runs only while the socket has a part to take.
+TEST(ReplyPacing, CountsTheTimeWritesTakeNotTheTimeBetweenThem) {
+    boost::asio::io_context io;
+    boost::beast::tcp_stream stream(io);
+    ReplyPacing pacing(std::chrono::seconds(1));
+    pacing.writing(stream);
+    pacing.written();
+    std::this_thread::sleep_for(std::chrono::milliseconds(300)); // the next stretch analysed
+    pacing.writing(stream);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100)); // the client reading slowly
+    pacing.written();
+    EXPECT_GT(pacing.left(), std::chrono::milliseconds(650)) << "the time between writes counted";
+    EXPECT_LE(pacing.left(), std::chrono::milliseconds(900));
 }
 
 } // namespace
