@@ -268,6 +268,27 @@ int main(int argc, char** argv) {
     const std::string request = parseRequest(programForm(text));
     rawExchange(port, request);
     std::printf("service memory, idle after the first request: %s\n", idleText(pid).c_str());
+    const double afterFirst = statusMiB(pid, "VmRSS");
+    {
+        // A burst: 8 clients at once, 50 requests of the text each; then 5 s idle.
+        std::vector<std::thread> burst;
+        for (int c = 0; c < 8; ++c) {
+            burst.emplace_back([&] {
+                for (int r = 0; r < 50; ++r) {
+                    rawExchange(port, request);
+                }
+            });
+        }
+        for (std::thread& client : burst) {
+            client.join();
+        }
+        const double atOnce = statusMiB(pid, "VmRSS");
+        std::this_thread::sleep_for(5s);
+        std::printf("service memory after 8 clients sent 50 requests of the text each at once: "
+                    "%.1f MiB, 5 s idle after them %s (%+.1f MiB over the figure after the first "
+                    "request)\n",
+                    atOnce, residentText(pid).c_str(), statusMiB(pid, "VmRSS") - afterFirst);
+    }
 
     const double idle = medianRequestMs(port, request, 21);
     std::printf("request of %zu bytes, service otherwise idle: median %.2f ms\n", text.size(),
