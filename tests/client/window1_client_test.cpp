@@ -180,7 +180,8 @@ TEST_F(Window1Client, FailuresAndRefusedInputsAreReportedAndOpenNoWindow) {
         const char* box; // a message box shown first, or nullptr
         const char* status;
         QString inputAfter;
-        std::size_t requests; // sent since the test began
+        std::size_t requests;      // sent since the test began
+        const char* tip = nullptr; // the status line's tooltip, when checked
     } cases[] = {
         {"status 404", input, httpReply(404, "<html/>"), nullptr, "Status: 404", input + appended,
          1},
@@ -193,15 +194,22 @@ TEST_F(Window1Client, FailuresAndRefusedInputsAreReportedAndOpenNoWindow) {
          input, 4},
         {"cut-off XML", input, httpReply(200, "<a><b>"), nullptr, "Error: 応答を読めません", input,
          5},
+        // Places are those of the body as it arrived, before line ends, tabs
+        // and blank surfaces were escaped, and its first byte is the 1st.
+        {"a NUL after line ends", input, httpReply(200, QByteArray("<a>\n\n\0</a>", 9)), nullptr,
+         "Error: 応答を読めません", input, 6, "XMLとして読めません: NUL文字 (6バイト目)"},
+        {"an end tag that closes nothing, its name the 28th byte", input,
+         httpReply(200, "<a>\n\t<surface> </surface></b>"), nullptr, "Error: 応答を読めません",
+         input, 7, "XMLとして読めません: Start-end tags mismatch (28バイト目)"},
         {"no word list", input, httpReply(200, "<a><b/></a>"), nullptr,
-         "Error: 語の一覧がありません", input, 6},
+         "Error: 語の一覧がありません", input, 8},
         {"a word without parts", input, httpReply(200, kWordWithoutParts), nullptr,
-         "Error: 応答の語を読めません", input, 7},
-        {"empty input", QString(), "", nullptr, "0文字", QString(), 7},
+         "Error: 応答の語を読めません", input, 9, "2番目の語"},
+        {"empty input", QString(), "", nullptr, "0文字", QString(), 9},
         {"32,001 bytes", kana + QChar(u'あ'), "", "ちょっと文章長過ぎ", "10667文字",
-         kana + QChar(u'あ'), 7},
+         kana + QChar(u'あ'), 9},
         {"32,000 bytes are sent", kana + "ab", httpReply(500, ""), nullptr, "Status: 500",
-         kana + "ab" + appended, 8},
+         kana + "ab" + appended, 10},
     };
     for (const auto& c : cases) {
         window->myErrorCode = 200; // a failure judged by an earlier 200 would pass for good
@@ -220,6 +228,8 @@ TEST_F(Window1Client, FailuresAndRefusedInputsAreReportedAndOpenNoWindow) {
         EXPECT_EQ(statusColor(), failed ? QColor(255, 0, 0) : QColor(0, 0, 0)) << c.name;
         const QLabel* line = window->staticText1();
         EXPECT_LE(line->fontMetrics().horizontalAdvance(status()), line->width()) << c.name;
+        EXPECT_TRUE(!c.tip || line->toolTip() == QString::fromUtf8(c.tip))
+            << c.name << ": " << line->toolTip().toStdString();
         EXPECT_EQ(window->myErrorCode, QByteArray(c.status).startsWith("Status: ")
                                            ? QByteArray(c.status).mid(8).toInt()
                                            : 200)
