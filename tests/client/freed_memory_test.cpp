@@ -13,6 +13,7 @@
 
 #include <malloc.h>
 #include <memory>
+#include <optional>
 #include <vector>
 
 using namespace testing_support;
@@ -40,14 +41,11 @@ void leaveFree(std::size_t bytes) {
 // in the order they fall due, however late, so a reading due before the
 // release always comes before it.
 std::size_t freeBytesAfter(int ms) {
-    std::size_t bytes = 0;
-    QTimer probe;
-    probe.setSingleShot(true);
-    probe.setTimerType(Qt::PreciseTimer);
-    QObject::connect(&probe, &QTimer::timeout, [&] { bytes = freeBytes(); });
-    probe.start(ms);
-    waitUntil([&] { return !probe.isActive(); }, ms + 10000);
-    return bytes;
+    std::optional<std::size_t> bytes;
+    QObject context;
+    QTimer::singleShot(ms, Qt::PreciseTimer, &context, [&] { bytes = freeBytes(); });
+    waitUntil([&] { return bytes.has_value(); }, ms + 10000);
+    return bytes.value_or(0);
 }
 
 class FreedMemory : public ::testing::Test {
@@ -62,9 +60,10 @@ protected:
         platform::setReleaseDelayForTesting(kDelayMs);
         ASSERT_LT(freeBytes(), 4 * kMiB);
     }
+    // What one test leaves free must not count in the next one run in this process.
     void TearDown() override {
         malloc_trim(0);
-    } // for the next test in this process
+    }
 };
 
 TEST_F(FreedMemory, GoesBackOnceADelayAfterTheLastCallAndOnlyBeyondWhatIsKept) {
