@@ -4,6 +4,8 @@
 #include "engine/line_end.h"
 #include "engine/sequencer.h"
 
+#include <algorithm>
+#include <iterator>
 #include <string_view>
 
 namespace client {
@@ -12,6 +14,49 @@ namespace {
 
 bool isElement(pugi::xml_node n) {
     return n.type() == pugi::node_element;
+}
+
+// What the escaping puts in place of what. Each replaces one byte; the bytes
+// before it (`kept` of them) and after it stay as they were.
+struct Replacement {
+    std::string_view from, to;
+    std::size_t kept;
+};
+constexpr Replacement kReplacements[] = {
+    {engine::kLineEnd, "EndOfLine", 0},
+    {"\t", "tab", 0},
+    {"<surface> </surface>", "<surface>space</surface>", 9},
+};
+
+// The escaping read backwards: the offset in the reply of the byte that
+// became the escaped text's byte at `escaped`; a byte put in by a replacement
+// comes from the byte it replaced. Only a refused reply needs it: the reply
+// is read through once more here, and the escaping keeps no record on every parse.
+std::size_t replyOffset(std::string_view reply, std::size_t escaped) {
+    std::size_t from = 0, to = 0; // the same place in the reply and the escaped text
+    while (from < reply.size()) {
+        const std::string_view rest = reply.substr(from);
+        const Replacement* r =
+            std::find_if(std::begin(kReplacements), std::end(kReplacements),
+                         [&](const Replacement& x) { return rest.starts_with(x.from); });
+        if (r == std::end(kReplacements)) {
+            if (to == escaped)
+                return from;
+            ++from, ++to;
+            continue;
+        }
+        if (const std::size_t in = escaped - to; in < r->to.size()) {
+            const std::size_t grown = r->to.size() - r->from.size();
+            if (in < r->kept)
+                return from + in;
+            if (in <= r->kept + grown)
+                return from + r->kept;
+            return from + in - grown;
+        }
+        from += r->from.size();
+        to += r->to.size();
+    }
+    return from + (escaped - to); // past the end, as far as the parser read past it
 }
 
 } // namespace
@@ -45,15 +90,17 @@ pugi::xml_node lastElementChild(pugi::xml_node node) {
     return {};
 }
 
-bool loadReply(pugi::xml_document& doc, std::string& text, ReplyFailure* failure) {
+bool loadReply(pugi::xml_document& doc, std::string& text, std::string_view reply,
+               ReplyFailure* failure) {
     // No XML holds a NUL character, and the parser, loading in place, takes
     // one for the end of the text: a reply cut there by a NUL in its last
-    // end tag would load as if it were whole.
-    if (const std::size_t nul = text.find('\0'); nul != std::string::npos) {
+    // end tag would load as if it were whole. The escaping leaves NULs alone,
+    // so the first one in the text is the first one in the reply.
+    if (text.find('\0') != std::string::npos) {
         if (failure)
             *failure = {QStringLiteral("Error: 応答を読めません"),
                         QStringLiteral("XMLとして読めません: NUL文字 (%1バイト目)")
-                            .arg(static_cast<qlonglong>(nul))};
+                            .arg(static_cast<qlonglong>(reply.find('\0') + 1))};
         return false;
     }
     // A whitespace-only text that is an element's only child is kept (a surface
@@ -67,7 +114,7 @@ bool loadReply(pugi::xml_document& doc, std::string& text, ReplyFailure* failure
         *failure = {QStringLiteral("Error: 応答を読めません"),
                     QStringLiteral("XMLとして読めません: %1 (%2バイト目)")
                         .arg(QString::fromUtf8(result.description()))
-                        .arg(static_cast<qlonglong>(result.offset))};
+                        .arg(static_cast<qlonglong>(replyOffset(reply, result.offset) + 1))};
     return false;
 }
 

@@ -32,8 +32,10 @@ pugi::xml_node lastElementChild(pugi::xml_node node);
 
 // Loads the escaped reply text in place, without a copy: the document points
 // into `text`, which must outlive it and is changed by the parse. On failure
-// returns false and describes it.
-bool loadReply(pugi::xml_document& doc, std::string& text, ReplyFailure* failure);
+// returns false and describes it, with the place counted in `reply`, the body
+// as it arrived, that `text` was escaped from.
+bool loadReply(pugi::xml_document& doc, std::string& text, std::string_view reply,
+               ReplyFailure* failure);
 
 // The word list of a loaded reply, or an empty node (and a description).
 pugi::xml_node findWordList(const pugi::xml_document& doc, ReplyFailure* failure);

@@ -17,6 +17,11 @@ constexpr int kDelayMs = 3000;
 // that much is kept for the next one.
 constexpr unsigned long kKeptFreeBytes = 16ul << 20;
 
+int& delayMs() {
+    static int delay = kDelayMs;
+    return delay;
+}
+
 void releaseNow() {
 #ifdef __GLIBC__
     // A reply's XML document lies below the sequencer that outlives it, so its
@@ -36,10 +41,13 @@ void releaseFreedMemoryLater() {
             return;
         timer = new QTimer(app); // the application owns it
         timer->setSingleShot(true);
-        timer->setInterval(kDelayMs);
         QObject::connect(timer, &QTimer::timeout, &releaseNow);
     }
-    timer->start();
+    timer->start(delayMs());
+}
+
+void setReleaseDelayForTesting(int milliseconds) {
+    delayMs() = milliseconds;
 }
 
 } // namespace platform

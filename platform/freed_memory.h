@@ -10,4 +10,7 @@ namespace platform {
 // make the next parse fault its pages in again. Needs a QCoreApplication.
 void releaseFreedMemoryLater();
 
+// Sets the delay, 3 s unless set, for the calls from now on: tests need not wait that long.
+void setReleaseDelayForTesting(int milliseconds);
+
 } // namespace platform

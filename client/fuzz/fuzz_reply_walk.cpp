@@ -91,7 +91,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                 pugi::parse_default | pugi::parse_ws_pcdata_single,
                                 pugi::encoding_utf8);
     pugi::xml_document doc;
-    if (client::loadReply(doc, text, nullptr) != expectedLoads)
+    if (client::loadReply(doc, text, body, nullptr) != expectedLoads)
         std::abort();
     if (!expectedLoads)
         return 0;

@@ -1,4 +1,5 @@
 #include "app/preference_store.h"
+#include "tests/support/event_loop.h"
 #include "tests/support/temporary_config.h"
 
 #include <QDir>
@@ -119,6 +120,16 @@ TEST_F(PreferenceStoreTest, UnusableFolderOrFileIsReportedAndTheStoreKeepsItsVal
     orphan.loadPreferences();
     EXPECT_EQ(orphan.prefDictionary, defaults);
     EXPECT_EQ(reports.size(), 3u) << "one message for the missing folder";
+
+    // Without a reporter of its own the user gets a box, titled like every other one.
+    PreferenceStore::setReporter({});
+    EXPECT_FALSE(orphan.writePrefFile());
+    QMessageBox* box = testing_support::shownMessageBox();
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(box->text(), QStringLiteral("環境設定を保存できません: 設定フォルダがありません"));
+    EXPECT_EQ(box->windowTitle(), QStringLiteral("オリズメ"));
+    box->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
 } // namespace

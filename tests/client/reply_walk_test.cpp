@@ -13,12 +13,12 @@ namespace {
 // marks a failed walk. Indentation and line ends stand between the elements
 // of every reply: only elements count as children.
 std::string walkAndReplay(const std::string& words) {
-    std::string reply = morphemeResource::replaceAllTheSpecialCharactersToSymbol(
-        "<?xml version=\"1.0\"?>\n<r>\n <a>\n  <c/>\n  <c/>\n  <list>" + words +
-        "</list>\n </a>\n</r>\n");
+    const std::string body = "<?xml version=\"1.0\"?>\n<r>\n <a>\n  <c/>\n  <c/>\n  <list>" +
+                             words + "</list>\n </a>\n</r>\n";
+    std::string reply = morphemeResource::replaceAllTheSpecialCharactersToSymbol(body);
     pugi::xml_document doc;
     client::ReplyFailure failure;
-    if (!client::loadReply(doc, reply, &failure))
+    if (!client::loadReply(doc, reply, body, &failure))
         return "!load";
     sequencerClass sequence;
     sequence.Constructor();
@@ -62,7 +62,7 @@ TEST(ReplyWalk, CraftedWordLists) {
     const char bytes[] = "<r><a><c/><c/><l><w><s>猫</s><p>名詞</p></w></l></a></r\0>";
     std::string cut(bytes, sizeof bytes - 1);
     pugi::xml_document doc;
-    EXPECT_FALSE(client::loadReply(doc, cut, nullptr));
+    EXPECT_FALSE(client::loadReply(doc, cut, cut, nullptr));
 }
 
 } // namespace

@@ -180,25 +180,36 @@ TEST_F(Window1Client, FailuresAndRefusedInputsAreReportedAndOpenNoWindow) {
         const char* box; // a message box shown first, or nullptr
         const char* status;
         QString inputAfter;
-        std::size_t requests; // sent since the test began
+        std::size_t requests;      // sent since the test began
+        const char* tip = nullptr; // the status line's tooltip, when checked
     } cases[] = {
         {"status 404", input, httpReply(404, "<html/>"), nullptr, "Status: 404", input + appended,
          1},
         {"status 201: only 200 is success", input, httpReply(201, kFixedWords), nullptr,
          "Status: 201", input + appended, 2},
+        {"a status line without a number", input,
+         httpReply(200, kFixedWords).replace("HTTP/1.0 200 X", "HTTP/1.0 OK"), nullptr, "Status: 0",
+         input + appended, 3},
         {"closed within the head", input, "HTTP/1.0 200 OK\r\nContent-Ty", nullptr, "Error: 5",
-         input, 3},
+         input, 4},
         {"cut-off XML", input, httpReply(200, "<a><b>"), nullptr, "Error: 応答を読めません", input,
-         4},
+         5},
+        // Places are those of the body as it arrived, before line ends, tabs
+        // and blank surfaces were escaped, and its first byte is the 1st.
+        {"a NUL after line ends", input, httpReply(200, QByteArray("<a>\n\n\0</a>", 9)), nullptr,
+         "Error: 応答を読めません", input, 6, "XMLとして読めません: NUL文字 (6バイト目)"},
+        {"an end tag that closes nothing, its name the 28th byte", input,
+         httpReply(200, "<a>\n\t<surface> </surface></b>"), nullptr, "Error: 応答を読めません",
+         input, 7, "XMLとして読めません: Start-end tags mismatch (28バイト目)"},
         {"no word list", input, httpReply(200, "<a><b/></a>"), nullptr,
-         "Error: 語の一覧がありません", input, 5},
+         "Error: 語の一覧がありません", input, 8},
         {"a word without parts", input, httpReply(200, kWordWithoutParts), nullptr,
-         "Error: 応答の語を読めません", input, 6},
-        {"empty input", QString(), "", nullptr, "0文字", QString(), 6},
+         "Error: 応答の語を読めません", input, 9, "2番目の語"},
+        {"empty input", QString(), "", nullptr, "0文字", QString(), 9},
         {"32,001 bytes", kana + QChar(u'あ'), "", "ちょっと文章長過ぎ", "10667文字",
-         kana + QChar(u'あ'), 6},
+         kana + QChar(u'あ'), 9},
         {"32,000 bytes are sent", kana + "ab", httpReply(500, ""), nullptr, "Status: 500",
-         kana + "ab" + appended, 7},
+         kana + "ab" + appended, 10},
     };
     for (const auto& c : cases) {
         window->myErrorCode = 200; // a failure judged by an earlier 200 would pass for good
@@ -217,6 +228,8 @@ TEST_F(Window1Client, FailuresAndRefusedInputsAreReportedAndOpenNoWindow) {
         EXPECT_EQ(statusColor(), failed ? QColor(255, 0, 0) : QColor(0, 0, 0)) << c.name;
         const QLabel* line = window->staticText1();
         EXPECT_LE(line->fontMetrics().horizontalAdvance(status()), line->width()) << c.name;
+        EXPECT_TRUE(!c.tip || line->toolTip() == QString::fromUtf8(c.tip))
+            << c.name << ": " << line->toolTip().toStdString();
         EXPECT_EQ(window->myErrorCode, QByteArray(c.status).startsWith("Status: ")
                                            ? QByteArray(c.status).mid(8).toInt()
                                            : 200)
@@ -295,8 +308,9 @@ TEST_F(Window1Client, AReplyThatCannotBeWalkedLeavesTheLastCompleteWalkOfTheText
 TEST_F(Window1Client, OverlappingRepliesEachFillTheirOwnSequencer) {
     const QString second = QStringLiteral("山が川");
     const Words kSecondWords = {{"山", "名詞"}, {"が", "助詞"}, {"川", "名詞"}};
-    // The input as the first walk ends, long after the second reply's; then
-    // whether "Parse" sends it again, and the texts shown in the end (sorted).
+    // The input typed as the first walk ends, long after the second reply's
+    // (none: the second text left as it was); then whether "Parse" sends it
+    // again, and the texts shown in the end (sorted).
     const std::tuple<const char*, QString, bool, Texts> cases[] = {
         {"the first text back: its complete walk is replayed",
          kFixedText,
@@ -304,6 +318,10 @@ TEST_F(Window1Client, OverlappingRepliesEachFillTheirOwnSequencer) {
          {second, kFixedText, kFixedText}},
         {"the second text kept: the first walk is not its own",
          second,
+         true,
+         {second, second, kFixedText}},
+        {"the second text left untouched: the first walk is still not its own",
+         QString(),
          true,
          {second, second, kFixedText}},
     };
@@ -317,7 +335,8 @@ TEST_F(Window1Client, OverlappingRepliesEachFillTheirOwnSequencer) {
         window->editField1()->setPlainText(second);
         window->PushButton1_Action();
         EXPECT_TRUE(waitUntil([&] { return resultWindows().size() == 1; })) << name;
-        window->editField1()->setPlainText(input);
+        if (!input.isNull())
+            window->editField1()->setPlainText(input);
         box->accept();
         EXPECT_TRUE(waitUntil([&] { return resultWindows().size() == 2; }) && waitIdle()) << name;
         if (sent)

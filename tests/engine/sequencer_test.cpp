@@ -36,6 +36,7 @@ TEST_F(sequencerClassTest, MergesAndFilesUnits) {
         {"auxiliary 。 stays in", "動詞 行っ|助動詞 た|助動詞 。|助動詞 らしい|助詞 よ", {3, 7}, "行った。らしい|よ", {}},
         {"stop of any part of speech", "動詞 行っ|助動詞 た|名詞 .", {3}, "行った.", {}},
         {"stop and more text", "動詞 行っ|助動詞 た|特殊 。」", {3, 7}, "行った|。」", {}},
+        {"verb and auxiliary end the text", "名詞 猫|助詞 が|動詞 食べ|助動詞 た", {1, 7, 3}, "猫|が|食べた", {3}, "1023"},
         {"unknown inside run", "名詞 東京|未知語 x|名詞 大学|特殊 。", {1, 7}, "東京大学|。", {2}, "1110"},
     };
     for (const auto& c : cases) {
