@@ -7,10 +7,9 @@
 //
 // One figure per line. bench/run-figures runs this on the same text as service-bench.
 
+#include "bench/crowd.h"
 #include "service/http_connection.h"
 #include "tests/service/service_test_support.h"
-
-#include <sys/resource.h>
 
 #include <algorithm>
 #include <atomic>
@@ -64,50 +63,6 @@ int answeredInPieces(int port, const std::string& request, int clients, int piec
     return answered;
 }
 
-// Silent and trickling (a byte a second) connections, each opened again as soon as the service
-// has closed it, until destroyed.
-class ReopeningCrowd {
-public:
-    ReopeningCrowd(int port, int silent, int trickling)
-        : connections_(static_cast<std::size_t>(silent + trickling)),
-          silent_(static_cast<std::size_t>(silent)) {
-        thread_ = std::thread([this, port] {
-            auto lastByte = Clock::now();
-            while (!done_) {
-                const bool tick = Clock::now() - lastByte >= 1s;
-                for (std::size_t i = 0; i < connections_.size() && !done_; ++i) {
-                    auto& connection = connections_[i];
-                    if (!connection || connection->closedByServer()) {
-                        connection = std::make_unique<Connection>(port);
-                        ++reopened_;
-                    } else if (tick && i >= silent_) {
-                        connection->send("P");
-                    }
-                }
-                if (tick) {
-                    lastByte = Clock::now();
-                }
-                std::this_thread::sleep_for(1ms);
-            }
-        });
-    }
-    ~ReopeningCrowd() {
-        done_ = true;
-        thread_.join();
-    }
-    ReopeningCrowd(const ReopeningCrowd&) = delete;
-    ReopeningCrowd& operator=(const ReopeningCrowd&) = delete;
-
-    long reopened() const { return reopened_; }
-
-private:
-    std::vector<std::unique_ptr<Connection>> connections_;
-    std::size_t silent_;
-    std::atomic<bool> done_{false};
-    std::atomic<long> reopened_{0};
-    std::thread thread_;
-};
-
 void connectionCap(const char* program, const std::string& dicdir) {
     const ServiceProcess service(program, dicdir.c_str());
     const int port = service.port();
@@ -127,7 +82,7 @@ void connectionCap(const char* program, const std::string& dicdir) {
                     "connections are opened: %d of 5 answered\n",
                     answered);
     }
-    const ReopeningCrowd crowd(port, 1000, 1000);
+    const orizume::bench::Crowd crowd(port, 1000, 1000, true);
     std::this_thread::sleep_for(1500ms);
     for (const auto pause : {20ms, 50ms, 100ms, 300ms}) {
         const long before = crowd.reopened();
@@ -156,8 +111,8 @@ std::string bodyAtTheLimit(const std::string& unit) {
     return programForm(text);
 }
 
-// A body at the limit, read promptly, beside a flood of posts of the text that hang up; how long
-// it took, whether it came whole, and how many requests that came after it were answered first.
+// A body at the limit, read promptly, then a flood of posts of the text that hang up; how long it
+// took, whether it came whole, and how many requests that came after it were answered first.
 struct LongRequest {
     double seconds;
     bool whole;
@@ -169,13 +124,13 @@ LongRequest beside(const ServiceProcess& service, const std::string& body,
                    const std::string& text) {
     const int port = service.port();
     LongRequest result{};
+    // In before the flood, which would keep it in the listen queue.
+    const auto start = Clock::now();
+    Connection connection(port, 0, 180);
+    connection.send(parseRequest(body));
     std::string reply;
     {
         const Flood flood(port, 8, parseRequest(programForm(text)));
-        std::this_thread::sleep_for(500ms);
-        const auto start = Clock::now();
-        Connection connection(port, 0, 180);
-        connection.send(parseRequest(body));
         reply = connection.receiveAll();
         result.seconds = secondsSince(start);
     }
@@ -201,7 +156,8 @@ void besideAFlood(const char* program, const std::string& dicdir, const std::str
         const ServiceProcess service(program, dicdir.c_str(), 2);
         const std::string body = bodyAtTheLimit(text);
         const LongRequest prose = beside(service, body, text);
-        std::printf("on 2 processors beside a flood of %zu-byte posts (8 clients, hanging up): a "
+        std::printf("on 2 processors beside a flood of %zu-byte posts (32 clients, each hanging up "
+                    "at the first byte of its reply): a "
                     "request of %zu bytes of the text (the body limit): answered in %.1f s, %s, "
                     "overtaken by %ld requests that came after it (at most %zu), %zu logged\n",
                     text.size(), body.size(), prose.seconds, prose.whole ? "whole" : "CUT SHORT",
@@ -247,12 +203,7 @@ int main(int argc, char** argv) {
             runs = std::max(1, std::atoi(argv[i + 1]));
         }
     }
-    // Thousands of connections take as many files.
-    rlimit files{};
-    if (getrlimit(RLIMIT_NOFILE, &files) == 0) {
-        files.rlim_cur = files.rlim_max;
-        setrlimit(RLIMIT_NOFILE, &files);
-    }
+    orizume::bench::allowManyConnections();
     std::ifstream file(argv[2], std::ios::binary);
     std::ostringstream contents;
     contents << file.rdbuf();

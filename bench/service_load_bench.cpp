@@ -8,10 +8,9 @@
 //
 // One figure per line. bench/run-figures runs this on the same text as service-bench.
 
+#include "bench/crowd.h"
 #include "service/http_connection.h"
 #include "tests/service/service_test_support.h"
-
-#include <sys/resource.h>
 
 #include <algorithm>
 #include <atomic>
@@ -70,38 +69,6 @@ std::string idleText(pid_t pid) {
 std::string parseRequest(const std::string& body) {
     return programRequest("/MAService/V1/parse", body);
 }
-
-// Clients that hold connections open: half send nothing, half a byte of a request each second.
-class SlowClients {
-public:
-    SlowClients(int port, int count) {
-        for (int i = 0; i < count; ++i) {
-            connections_.push_back(std::make_unique<Connection>(port));
-        }
-        trickler_ = std::thread([this] {
-            const std::string request = parseRequest(programForm("雨"));
-            for (std::size_t at = 0; !done_ && at < request.size(); ++at) {
-                for (std::size_t i = 0; i < connections_.size(); i += 2) {
-                    connections_[i]->send(request.substr(at, 1));
-                }
-                for (int tick = 0; !done_ && tick < 100; ++tick) {
-                    std::this_thread::sleep_for(10ms);
-                }
-            }
-        });
-    }
-    ~SlowClients() {
-        done_ = true;
-        trickler_.join();
-    }
-    SlowClients(const SlowClients&) = delete;
-    SlowClients& operator=(const SlowClients&) = delete;
-
-private:
-    std::vector<std::unique_ptr<Connection>> connections_;
-    std::atomic<bool> done_{false};
-    std::thread trickler_;
-};
 
 // Requests one after another: the median and the longest time, and how many were answered 200
 // (a client gives up after two seconds without data).
@@ -245,12 +212,7 @@ int main(int argc, char** argv) {
             loadBytes = static_cast<std::size_t>(value);
         }
     }
-    // 2,000 idle connections and more take as many files.
-    rlimit files{};
-    if (getrlimit(RLIMIT_NOFILE, &files) == 0) {
-        files.rlim_cur = files.rlim_max;
-        setrlimit(RLIMIT_NOFILE, &files);
-    }
+    orizume::bench::allowManyConnections();
     std::ifstream file(argv[2], std::ios::binary);
     std::ostringstream contents;
     contents << file.rdbuf();
@@ -294,7 +256,7 @@ int main(int argc, char** argv) {
     std::printf("request of %zu bytes, service otherwise idle: median %.2f ms\n", text.size(),
                 idle);
     {
-        const SlowClients slow(port, 64);
+        const orizume::bench::Crowd slow(port, 32, 32, false);
         std::this_thread::sleep_for(200ms);
         const double beside = medianRequestMs(port, request, 21);
         std::printf("request beside 64 slow clients (32 silent, 32 sending a byte a second): "
@@ -302,7 +264,7 @@ int main(int argc, char** argv) {
                     beside, beside / idle);
     }
     {
-        const SlowClients idleConnections(port, 2000);
+        const orizume::bench::Crowd idleConnections(port, 1000, 1000, false);
         std::this_thread::sleep_for(500ms);
         std::printf("request beside 2000 idle connections (1000 silent, 1000 sending a byte a "
                     "second): %s\n",
@@ -348,7 +310,7 @@ int main(int argc, char** argv) {
     std::printf("service memory, idle after load: %s\n", idleText(pid).c_str());
 
     {
-        const SlowClients slow(port, 64);
+        const orizume::bench::Crowd slow(port, 32, 32, false);
         std::string body = "appid=x&results=ma&sentence=";
         body.resize(limit, 'a');
         std::thread busy([&] { rawExchange(port, parseRequest(body)); });

@@ -314,7 +314,7 @@ TEST_F(AnalysisServerTest, AtTheCapClosesConnectionsThatDoLeastNotOneSendingItsH
     crowd.join();
 }
 
-// A long request beside a flood of shorter ones from this machine, on two analysis threads, with
+// A long request, then a flood of shorter ones from this machine, on two analysis threads, with
 // no budget to keep the words of its stretches (each is analysed again while its reply is
 // written): the reply comes whole, and over all its analyses at most one later request per 64
 // bytes of it goes first, counted from the log.
@@ -327,17 +327,17 @@ TEST_F(AnalysisServerTest, FinishesALongReplyBesideAFloodAndLetsOnlySoManyGoFirs
     while (flooding.size() < 16000) {
         flooding += "吾輩は猫である。名前はまだ無い。";
     }
-    std::string text;
-    while (text.size() < 128 * 1024 - 200) {
+    std::string text; // two stretches
+    while (text.size() < 96 * 1024) {
         text += "どこで生れたかとんと見当がつかぬ。";
     }
     const std::string body = programForm(text);
+    // In before the flood, which would keep it in the listen queue.
+    Connection connection(port, 0, 60);
+    connection.send(programRequest("/MAService/V1/parse", body));
     std::string reply;
     {
         const Flood flood(port, 8, programRequest("/MAService/V1/parse", programForm(flooding)));
-        std::this_thread::sleep_for(200ms);
-        Connection connection(port, 0, 30);
-        connection.send(programRequest("/MAService/V1/parse", body));
         reply = connection.receiveAll();
     }
     ASSERT_EQ(rawStatus(reply), 200);
