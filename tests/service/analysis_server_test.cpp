@@ -72,6 +72,19 @@ TEST_F(AnalysisServerTest, AnswersTheProgramsRequestInOriginAndAbsoluteForm) {
     EXPECT_EQ(rawStatus(page), 200);
     EXPECT_NE(page.find("MeCab"), std::string::npos);
     EXPECT_NE(page.find("ipadic-utf8"), std::string::npos);
+    // The log line's time is the time of the answer, to the millisecond.
+    const auto msNow = [] {
+        return static_cast<double>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                       std::chrono::system_clock::now().time_since_epoch())
+                                       .count());
+    };
+    const double before = msNow();
+    rawExchange(port, "GET / HTTP/1.0\r\n\r\n");
+    const double after = msNow();
+    const auto logged = loggedRequests(log.str());
+    ASSERT_FALSE(logged.empty());
+    EXPECT_GE(logged.back().answeredMs, before);
+    EXPECT_LE(logged.back().answeredMs, after);
     const std::string head = rawExchange(port, "HEAD / HTTP/1.0\r\n\r\n");
     EXPECT_NE(head.find("Content-Length: " + std::to_string(rawBody(page).size())),
               std::string::npos)
@@ -229,9 +242,9 @@ TEST_F(AnalysisServerTest, AnswersWhileSlowClientsHoldConnectionsAndClosesThemAt
     for (int i = 0; i < 64; ++i) {
         slow.push_back(std::make_unique<Connection>(port));
         slow.back()->send("POST /MAService/V1/parse HTTP/1.0\r\n");
-        if (i == 15) { // as many as the cap, and nobody else waiting to come in
+        if (i == 15 || i == 16) { // as many as the cap, then one more
             std::this_thread::sleep_for(100ms);
-            EXPECT_EQ(closed(), 0) << "closed with no client beyond the cap";
+            EXPECT_EQ(closed(), i - 15) << "closed with " << i + 1 << " at a cap of 16";
         }
     }
     const auto asked = std::chrono::steady_clock::now();
@@ -267,14 +280,52 @@ TEST_F(AnalysisServerTest, AnswersWhileSlowClientsHoldConnectionsAndClosesThemAt
     EXPECT_NE(reply.find("Content-Length: " + std::to_string(rawBody(reply).size()) + "\r\n"),
               std::string::npos)
         << "the reply was cut short at " << rawBody(reply).size() << " bytes";
+    // A client that reads its reply steadily, a little at a time, but keeps it waiting longer
+    // than the deadline in all: cut short.
+    Connection trickling(port, 4096);
+    trickling.send(request);
+    std::string got;
+    for (int tick = 0; tick < 20; ++tick) {
+        std::this_thread::sleep_for(100ms);
+        got += trickling.receiveSome(16 * 1024);
+    }
+    got += trickling.receiveAll();
+    EXPECT_LT(rawBody(got).size(), 400'000U) << "a reply kept waiting that long was sent whole";
 }
 
 // At the cap, connections that have sent nothing make room first, then those whose heads come
 // slowest: a client sending its head in pieces is answered while silent connections keep coming,
 // and beside silent and trickling ones that are opened again as soon as they are closed.
 TEST_F(AnalysisServerTest, AtTheCapClosesConnectionsThatDoLeastNotOneSendingItsHead) {
-    start(ServiceLimits{.maxConnections = 32});
     const std::string request = programRequest("/MAService/V1/parse", programForm("雨"));
+    // Two at a cap of two, then a newcomer: of two silent ones the older goes; of two that have
+    // sent part of a head, the one that has sent less for the time it has been open.
+    start(ServiceLimits{.maxConnections = 2});
+    {
+        Connection older(port);
+        std::this_thread::sleep_for(50ms);
+        Connection newer(port);
+        std::this_thread::sleep_for(50ms);
+        Connection newcomer(port);
+        std::this_thread::sleep_for(100ms);
+        EXPECT_TRUE(older.closedByServer()) << "the older silent one is still open";
+        EXPECT_FALSE(newer.closedByServer()) << "the newer silent one was closed";
+    }
+    start(ServiceLimits{.maxConnections = 2});
+    {
+        Connection steady(port); // ten pieces of 20 bytes
+        Connection once(port);   // one piece of 50 bytes
+        once.send(request.substr(0, 50));
+        for (std::size_t piece = 0; piece < 10; ++piece) {
+            steady.send(request.substr(piece * 20, 20));
+            std::this_thread::sleep_for(30ms);
+        }
+        Connection newcomer(port);
+        std::this_thread::sleep_for(100ms);
+        EXPECT_TRUE(once.closedByServer()) << "the one that sent less is still open";
+        EXPECT_FALSE(steady.closedByServer()) << "the one that sent its head in pieces was closed";
+    }
+    start(ServiceLimits{.maxConnections = 32});
     Connection pieces(port);
     std::vector<std::unique_ptr<Connection>> silent;
     for (std::size_t piece = 0; piece < 3; ++piece) {
@@ -350,8 +401,9 @@ TEST_F(AnalysisServerTest, FinishesALongReplyBesideAFloodAndLetsOnlySoManyGoFirs
         return r.in == static_cast<long>(body.size());
     });
     ASSERT_NE(it, requests.end()) << log.str().substr(0, 400);
-    EXPECT_LE(overtaking(requests, *it), static_cast<long>(body.size() / 64))
-        << "of " << requests.size() << " requests";
+    const long allowed = static_cast<long>(body.size() / 64);
+    EXPECT_LE(overtaking(requests, *it), allowed) << "of " << requests.size() << " requests";
+    EXPECT_GT(overtaking(requests, *it), allowed / 8) << "shorter requests did not go first";
 }
 
 TEST(AnalysisServer, ReportsAPortInUse) {

@@ -162,6 +162,13 @@ public:
         return fd_ >= 0 && (n == 0 || (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK));
     }
     void finishSending() { shutdown(fd_, SHUT_WR); }
+    // What has come, up to `bytes`, without waiting.
+    std::string receiveSome(std::size_t bytes) {
+        std::string got(bytes, '\0');
+        const ssize_t n = fd_ < 0 ? -1 : recv(fd_, got.data(), bytes, MSG_DONTWAIT);
+        got.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
+        return got;
+    }
 
 private:
     int fd_;
