@@ -111,6 +111,11 @@ void Analyzer::releaseSpareLattices() const {
     }
 }
 
+std::size_t Analyzer::spareLattices() const {
+    const std::lock_guard lock(latticesMutex_);
+    return idleLattices_.size();
+}
+
 std::size_t Analyzer::pieceEnd(std::string_view text, std::size_t start) const {
     const std::size_t limit = std::min(text.size(), start + pieceBytes);
     // A run is what MeCab scans as one: each character shares a class with the one before it.

@@ -280,17 +280,23 @@ TEST_F(AnalysisServerTest, AnswersWhileSlowClientsHoldConnectionsAndClosesThemAt
     EXPECT_NE(reply.find("Content-Length: " + std::to_string(rawBody(reply).size()) + "\r\n"),
               std::string::npos)
         << "the reply was cut short at " << rawBody(reply).size() << " bytes";
-    // A client that reads its reply steadily, a little at a time, but keeps it waiting longer
-    // than the deadline in all: cut short.
-    Connection trickling(port, 4096);
-    trickling.send(request);
-    std::string got;
-    for (int tick = 0; tick < 20; ++tick) {
-        std::this_thread::sleep_for(100ms);
-        got += trickling.receiveSome(16 * 1024);
+    // A client that reads a reply of megabytes steadily, each part within the deadline, but keeps
+    // them waiting longer than that in all: cut short.
+    std::string longer;
+    while (longer.size() < 120'000) {
+        longer += sentence;
     }
-    got += trickling.receiveAll();
-    EXPECT_LT(rawBody(got).size(), 400'000U) << "a reply kept waiting that long was sent whole";
+    Connection steady(port);
+    steady.send(programRequest("/MAService/V1/parse", programForm(longer)));
+    std::string got;
+    for (int tick = 0; tick < 25; ++tick) {
+        std::this_thread::sleep_for(100ms);
+        got += steady.receiveSome(32 * 1024);
+    }
+    got += steady.receiveAll();
+    EXPECT_EQ(got.find("Content-Length: " + std::to_string(rawBody(got).size()) + "\r\n"),
+              std::string::npos)
+        << "a reply kept waiting that long in all was sent whole";
 }
 
 // At the cap, connections that have sent nothing make room first, then those whose heads come
@@ -313,11 +319,11 @@ TEST_F(AnalysisServerTest, AtTheCapClosesConnectionsThatDoLeastNotOneSendingItsH
     }
     start(ServiceLimits{.maxConnections = 2});
     {
-        Connection steady(port); // ten pieces of 20 bytes
+        Connection steady(port); // ten pieces of 12 bytes, the head not yet whole
         Connection once(port);   // one piece of 50 bytes
         once.send(request.substr(0, 50));
         for (std::size_t piece = 0; piece < 10; ++piece) {
-            steady.send(request.substr(piece * 20, 20));
+            steady.send(request.substr(piece * 12, 12));
             std::this_thread::sleep_for(30ms);
         }
         Connection newcomer(port);

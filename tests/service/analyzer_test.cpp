@@ -169,6 +169,21 @@ TEST_F(AnalyzerTest, RepliesAStretchAtATimeAsTheWholeReply) {
     }
 }
 
+// When idle a lattice of a person's text stays warm; one grown by a long piece goes.
+TEST(Analyzer, KeepsOneWarmLatticeWhenIdle) {
+    const Analyzer analyzer(ORIZUME_MECAB_DICDIR);
+    analyzer.analyze("雨が降る。");
+    analyzer.releaseSpareLattices();
+    EXPECT_EQ(analyzer.spareLattices(), 1U);
+    std::string longer;
+    while (longer.size() <= Analyzer::warmPieceBytes) {
+        longer += "吾輩は猫である。";
+    }
+    analyzer.analyze(longer);
+    analyzer.releaseSpareLattices();
+    EXPECT_EQ(analyzer.spareLattices(), 0U);
+}
+
 TEST(Analyzer, MissingDictionaryIsReported) {
     try {
         const Analyzer analyzer("/nonexistent/dictionary");
