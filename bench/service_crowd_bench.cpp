@@ -156,9 +156,9 @@ void besideAFlood(const char* program, const std::string& dicdir, const std::str
         const ServiceProcess service(program, dicdir.c_str(), 2);
         const std::string body = bodyAtTheLimit(text);
         const LongRequest prose = beside(service, body, text);
-        std::printf("on 2 processors beside a flood of %zu-byte posts (32 clients, each hanging up "
-                    "at the first byte of its reply): a "
-                    "request of %zu bytes of the text (the body limit): answered in %.1f s, %s, "
+        std::printf("on 2 processors, then a flood of %zu-byte posts (8 clients hanging up at "
+                    "once): a request of %zu bytes of the text (the body limit): answered in %.1f "
+                    "s, %s, "
                     "overtaken by %ld requests that came after it (at most %zu), %zu logged\n",
                     text.size(), body.size(), prose.seconds, prose.whole ? "whole" : "CUT SHORT",
                     prose.overtaken, body.size() / 64, prose.logged);
