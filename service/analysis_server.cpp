@@ -157,32 +157,48 @@ void AnalysisServer::accept() {
         return;
     }
     // Each connection's handlers run one at a time on a strand of their own.
-    acceptor_.async_accept(asio::make_strand(io_), [this](boost::system::error_code ec,
-                                                          tcp::socket socket) {
-        if (!acceptor_.is_open()) {
+    acceptor_.async_accept(asio::make_strand(io_),
+                           [this](boost::system::error_code ec, tcp::socket socket) {
+                               if (!acceptor_.is_open()) {
+                                   return;
+                               }
+                               if (ec) {
+                                   acceptLater(); // out of descriptors, say: not again at once
+                                   return;
+                               }
+                               admit(std::move(socket));
+                           });
+}
+
+// Room is made only now that a client has come: a connection without a whole head that does
+// least goes. If none is left (their heads came while this one was accepted), the newcomer waits
+// unread, and nobody more is accepted, until there is room: the cap holds.
+void AnalysisServer::admit(tcp::socket socket) {
+    if (static_cast<std::size_t>(connections_) >= maxConnections_) {
+        if (const auto least = headWaiters_.takeLeastProgressing(HeadWaiters::Clock::now())) {
+            least->evict();
+        } else {
+            admitting_.emplace(std::move(socket));
+            acceptLater();
             return;
         }
-        if (ec) {
-            acceptLater(); // out of descriptors, say: not again at once
-            return;
-        }
-        // Room is made only now that a client has come: a connection without a whole head
-        // that does least goes.
-        if (static_cast<std::size_t>(connections_) >= maxConnections_) {
-            if (const auto least = headWaiters_.takeLeastProgressing(HeadWaiters::Clock::now())) {
-                least->evict();
-            }
-        }
-        std::make_shared<HttpConnection>(std::move(socket), context_)->start();
-        accept();
-    });
+    }
+    std::make_shared<HttpConnection>(std::move(socket), context_)->start();
+    accept();
 }
 
 // Meanwhile clients wait in the listen queue.
 void AnalysisServer::acceptLater() {
     acceptPause_.expires_after(std::chrono::milliseconds(20));
     acceptPause_.async_wait([this](boost::system::error_code ec) {
-        if (!ec) {
+        if (ec) {
+            return;
+        }
+        if (admitting_) {
+            tcp::socket socket = std::move(*admitting_);
+            admitting_.reset();
+            admit(std::move(socket));
+        } else {
             accept();
         }
     });

@@ -65,6 +65,7 @@ public:
 
 private:
     void accept();
+    void admit(boost::asio::ip::tcp::socket socket);
     void acceptLater();
     void trimWhenIdle();
     void logLine(const std::string& line);
@@ -85,6 +86,7 @@ private:
     boost::asio::io_context io_;
     boost::asio::ip::tcp::acceptor acceptor_;
     boost::asio::steady_timer acceptPause_;
+    std::optional<boost::asio::ip::tcp::socket> admitting_; // accepted, waiting for room
     boost::asio::steady_timer trimTimer_;
     std::optional<boost::asio::signal_set> signals_;
     AnalysisQueue analyses_;

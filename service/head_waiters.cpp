@@ -19,10 +19,10 @@ void HeadWaiters::progress(std::uint64_t number, std::size_t headBytes) {
     silent_.erase(number);
 }
 
-void HeadWaiters::remove(std::uint64_t number) {
+bool HeadWaiters::remove(std::uint64_t number) {
     const std::lock_guard lock(mutex_);
-    waiting_.erase(number);
     silent_.erase(number);
+    return waiting_.erase(number) != 0;
 }
 
 bool HeadWaiters::any() {

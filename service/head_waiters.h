@@ -27,8 +27,9 @@ public:
     std::uint64_t add(std::weak_ptr<HttpConnection> connection, Clock::time_point now);
     // The bytes of its head that have come so far.
     void progress(std::uint64_t number, std::size_t headBytes);
-    // Once its head has come, or it has gone; nothing if it was taken already.
-    void remove(std::uint64_t number);
+    // Once its head has come, or it has gone. False if it was taken to be closed meanwhile: then
+    // it must close rather than go on, or the cap would not hold.
+    bool remove(std::uint64_t number);
     // Whether any connection waits for its head.
     bool any();
     // Takes out the open connection to close to make room (see above); null if none.

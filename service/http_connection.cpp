@@ -124,37 +124,34 @@ void HttpConnection::onHeadRead(beast::error_code ec, std::size_t bytes) {
     const auto [verdict, skip] =
         headFrame_.scan({static_cast<const char*>(data.data()), data.size()});
     buffer_.consume(skip);
-    switch (verdict) {
-    case HeadFrame::Verdict::more:
-        if (ec) {
-            headDone(); // the client is gone or too slow: nobody to answer
-            return;
-        }
+    if (verdict == HeadFrame::Verdict::more && !ec) {
         context_.headWaiters.progress(waiterNumber_, headFrame_.headBytes());
         readHead();
         return;
+    }
+    headRead_ = true;
+    // Taken to make room at the cap while this read came in: it closes, as the cap holds only if
+    // a connection taken never goes on.
+    if (!context_.headWaiters.remove(waiterNumber_) || ec) {
+        stream_.close(); // or the client is gone or too slow: nobody to answer
+        return;
+    }
+    switch (verdict) {
+    case HeadFrame::Verdict::more:
+        return;
     case HeadFrame::Verdict::whole:
-        headDone();
         parseHead();
         return;
     case HeadFrame::Verdict::lineTooLong:
-        headDone();
         answerError(414, "request target too long");
         return;
     case HeadFrame::Verdict::fieldsTooLarge:
-        headDone();
         answerError(431, "request header fields too large");
         return;
     case HeadFrame::Verdict::tooManyEmptyLines:
-        headDone();
         answerError(400, "bad request");
         return;
     }
-}
-
-void HttpConnection::headDone() {
-    headRead_ = true;
-    context_.headWaiters.remove(waiterNumber_);
 }
 
 void HttpConnection::parseHead() {

@@ -88,7 +88,6 @@ private:
 
     void readHead();
     void onHeadRead(boost::beast::error_code ec, std::size_t bytes);
-    void headDone();
     void parseHead();
     void onHeader();
     void onBody(boost::beast::error_code ec, std::size_t);

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <filesystem>
 #include <sstream>
 #include <thread>
 
@@ -331,6 +332,31 @@ TEST_F(AnalysisServerTest, AtTheCapClosesConnectionsThatDoLeastNotOneSendingItsH
         EXPECT_TRUE(once.closedByServer()) << "the one that sent less is still open";
         EXPECT_FALSE(steady.closedByServer()) << "the one that sent its head in pieces was closed";
     }
+    // Clients that send whole requests and hang up, as fast as they can, faster than two analysis
+    // threads answer: no more stay open than the cap, even when the heads of those that were to
+    // make room have come meanwhile.
+    {
+        const OnProcessors two(2);
+        start(ServiceLimits{.maxConnections = 32});
+    }
+    std::string text;
+    while (text.size() < 16000) {
+        text += "吾輩は猫である。名前はまだ無い。";
+    }
+    const auto openFiles = [] {
+        return std::distance(std::filesystem::directory_iterator("/proc/self/fd"),
+                             std::filesystem::directory_iterator());
+    };
+    const auto before = openFiles();
+    auto most = before;
+    {
+        const Flood flood(port, 8, programRequest("/MAService/V1/parse", programForm(text)));
+        for (int i = 0; i < 50; ++i) {
+            std::this_thread::sleep_for(20ms);
+            most = std::max(most, openFiles());
+        }
+    }
+    EXPECT_LT(most - before, 32 + 8 + 24) << "connections beyond the cap stayed open";
     start(ServiceLimits{.maxConnections = 32});
     Connection pieces(port);
     std::vector<std::unique_ptr<Connection>> silent;
