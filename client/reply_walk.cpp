@@ -4,8 +4,6 @@
 #include "engine/line_end.h"
 #include "engine/sequencer.h"
 
-#include <algorithm>
-#include <iterator>
 #include <string_view>
 
 namespace client {
@@ -14,49 +12,6 @@ namespace {
 
 bool isElement(pugi::xml_node n) {
     return n.type() == pugi::node_element;
-}
-
-// What the escaping puts in place of what. Each replaces one byte; the bytes
-// before it (`kept` of them) and after it stay as they were.
-struct Replacement {
-    std::string_view from, to;
-    std::size_t kept;
-};
-constexpr Replacement kReplacements[] = {
-    {engine::kLineEnd, "EndOfLine", 0},
-    {"\t", "tab", 0},
-    {"<surface> </surface>", "<surface>space</surface>", 9},
-};
-
-// The escaping read backwards: the offset in the reply of the byte that
-// became the escaped text's byte at `escaped`; a byte put in by a replacement
-// comes from the byte it replaced. Only a refused reply needs it: the reply
-// is read through once more here, and the escaping keeps no record on every parse.
-std::size_t replyOffset(std::string_view reply, std::size_t escaped) {
-    std::size_t from = 0, to = 0; // the same place in the reply and the escaped text
-    while (from < reply.size()) {
-        const std::string_view rest = reply.substr(from);
-        const Replacement* r =
-            std::find_if(std::begin(kReplacements), std::end(kReplacements),
-                         [&](const Replacement& x) { return rest.starts_with(x.from); });
-        if (r == std::end(kReplacements)) {
-            if (to == escaped)
-                return from;
-            ++from, ++to;
-            continue;
-        }
-        if (const std::size_t in = escaped - to; in < r->to.size()) {
-            const std::size_t grown = r->to.size() - r->from.size();
-            if (in < r->kept)
-                return from + in;
-            if (in <= r->kept + grown)
-                return from + r->kept;
-            return from + in - grown;
-        }
-        from += r->from.size();
-        to += r->to.size();
-    }
-    return from + (escaped - to); // past the end, as far as the parser read past it
 }
 
 } // namespace
@@ -90,17 +45,17 @@ pugi::xml_node lastElementChild(pugi::xml_node node) {
     return {};
 }
 
-bool loadReply(pugi::xml_document& doc, std::string& text, std::string_view reply,
-               ReplyFailure* failure) {
+bool loadReply(pugi::xml_document& doc, std::string& text,
+               const morphemeResource::EscapeRecord& escapes, ReplyFailure* failure) {
     // No XML holds a NUL character, and the parser, loading in place, takes
     // one for the end of the text: a reply cut there by a NUL in its last
-    // end tag would load as if it were whole. The escaping leaves NULs alone,
-    // so the first one in the text is the first one in the reply.
-    if (text.find('\0') != std::string::npos) {
+    // end tag would load as if it were whole. Places are told in the reply as
+    // it arrived, its first byte the 1st.
+    if (const std::size_t nul = text.find('\0'); nul != std::string::npos) {
         if (failure)
             *failure = {QStringLiteral("Error: 応答を読めません"),
                         QStringLiteral("XMLとして読めません: NUL文字 (%1バイト目)")
-                            .arg(static_cast<qlonglong>(reply.find('\0') + 1))};
+                            .arg(static_cast<qlonglong>(escapes.originalOffset(nul) + 1))};
         return false;
     }
     // A whitespace-only text that is an element's only child is kept (a surface
@@ -114,7 +69,8 @@ bool loadReply(pugi::xml_document& doc, std::string& text, std::string_view repl
         *failure = {QStringLiteral("Error: 応答を読めません"),
                     QStringLiteral("XMLとして読めません: %1 (%2バイト目)")
                         .arg(QString::fromUtf8(result.description()))
-                        .arg(static_cast<qlonglong>(replyOffset(reply, result.offset) + 1))};
+                        .arg(static_cast<qlonglong>(
+                            escapes.originalOffset(static_cast<std::size_t>(result.offset)) + 1))};
     return false;
 }
 

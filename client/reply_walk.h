@@ -6,6 +6,8 @@
 // "EndOfLine" words that the escaping leaves between elements never shift a
 // position.
 
+#include "engine/morpheme_resource.h"
+
 #include <pugixml.hpp>
 
 #include <QString>
@@ -32,10 +34,10 @@ pugi::xml_node lastElementChild(pugi::xml_node node);
 
 // Loads the escaped reply text in place, without a copy: the document points
 // into `text`, which must outlive it and is changed by the parse. On failure
-// returns false and describes it, with the place counted in `reply`, the body
-// as it arrived, that `text` was escaped from.
-bool loadReply(pugi::xml_document& doc, std::string& text, std::string_view reply,
-               ReplyFailure* failure);
+// returns false and describes it, with the place told in the reply as it
+// arrived (`escapes`, noted when `text` was escaped).
+bool loadReply(pugi::xml_document& doc, std::string& text,
+               const morphemeResource::EscapeRecord& escapes, ReplyFailure* failure);
 
 // The word list of a loaded reply, or an empty node (and a description).
 pugi::xml_node findWordList(const pugi::xml_document& doc, ReplyFailure* failure);

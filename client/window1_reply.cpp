@@ -42,14 +42,17 @@ void Window1::TCPSocket1_Error(int code) {
 void Window1::parseNow(QByteArray content, const QString& sentText, client::ReplyFailure* failure) {
     const std::vector<std::int32_t> pools{1, 2, 3, 4, 5};
     // The bytes are taken as UTF-8 whatever the reply declares; nothing is
-    // converted. The body goes along to the loading, and no further, so that
-    // a reply refused there is described in the bytes as they arrived.
+    // converted. The body is let go as soon as it is escaped, so a large
+    // reply is held only once on its way to the XML loader; where the escaping
+    // replaced what is noted, so that a reply refused there is still described
+    // in the bytes as they arrived.
+    morphemeResource::EscapeRecord escapes;
     std::string text = morphemeResource::replaceAllTheSpecialCharactersToSymbol(
-        std::string_view(content.constData(), content.size()));
+        std::string_view(content.constData(), content.size()), &escapes);
+    content = QByteArray();
     // The walk and the replay yield; the window may be gone when they return.
     const QPointer<Window1> self(this);
-    std::shared_ptr<sequencerClass> sequence =
-        parseXML(std::move(text), std::move(content), failure);
+    std::shared_ptr<sequencerClass> sequence = parseXML(std::move(text), escapes, failure);
     if (!self || !sequence)
         return;
     // Walked completely: from now on "Parse" replays it for this text.

@@ -10,13 +10,12 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 
-std::shared_ptr<sequencerClass> Window1::parseXML(std::string text, QByteArray content,
+std::shared_ptr<sequencerClass> Window1::parseXML(std::string text,
+                                                  const morphemeResource::EscapeRecord& escapes,
                                                   client::ReplyFailure* failure) {
     pugi::xml_document doc; // points into text, which outlives it
-    if (!client::loadReply(doc, text, std::string_view(content.constData(), content.size()),
-                           failure))
+    if (!client::loadReply(doc, text, escapes, failure))
         return nullptr;
-    content = QByteArray(); // loaded: not held through the walk
 
     // The new sequencer is the walk's alone until the walk has completed;
     // only then does parseNow make it the one "Parse" replays. A reply that

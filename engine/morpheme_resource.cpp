@@ -25,7 +25,7 @@ std::size_t findBlankSurface(std::string_view text, std::size_t from) {
 
 } // namespace
 
-std::string replaceAllTheSpecialCharactersToSymbol(std::string_view text) {
+std::string replaceAllTheSpecialCharactersToSymbol(std::string_view text, EscapeRecord* record) {
     // One pass left to right, one rule per position, gives what the three
     // whole-text passes give: the words put in for line ends and tabs hold none
     // of the characters of a blank surface, so they neither make nor break one,
@@ -55,6 +55,10 @@ std::string replaceAllTheSpecialCharactersToSymbol(std::string_view text) {
         if (at == npos)
             break;
         escaped.append(text.substr(copied, at - copied));
+        if (record)
+            record->add(escaped.size(), at == lineEnd ? EscapeRecord::kLineEndRule
+                                        : at == tab   ? EscapeRecord::kTabRule
+                                                      : EscapeRecord::kBlankSurfaceRule);
         if (at == lineEnd) {
             escaped.append("EndOfLine");
             copied = at + engine::kLineEnd.size();
@@ -68,6 +72,37 @@ std::string replaceAllTheSpecialCharactersToSymbol(std::string_view text) {
     }
     escaped.append(text.substr(copied));
     return escaped;
+}
+
+std::size_t EscapeRecord::originalOffset(std::size_t escaped) const {
+    struct Replacement {
+        std::size_t from, to; // bytes replaced, bytes put in
+        std::size_t kept;     // of those, the same before the byte that changed
+    };
+    static constexpr Replacement kReplacements[] = {
+        {engine::kLineEnd.size(), std::string_view("EndOfLine").size(), 0},
+        {1, std::string_view("tab").size(), 0},
+        {kBlankSurface.size(), kSpaceSurface.size(), kOpenSurface.size()},
+    };
+    std::size_t grown = 0; // by the replacements before
+    for (const std::uint64_t entry : replaced_) {
+        const std::size_t at = static_cast<std::size_t>(entry >> 2);
+        if (escaped < at)
+            break;
+        const Replacement& r = kReplacements[entry & 3];
+        const std::size_t in = escaped - at;
+        if (in < r.to) {
+            const std::size_t more = r.to - r.from;
+            const std::size_t original = at - grown;
+            if (in < r.kept)
+                return original + in;
+            if (in <= r.kept + more)
+                return original + r.kept;
+            return original + in - more;
+        }
+        grown += r.to - r.from;
+    }
+    return escaped - grown;
 }
 
 } // namespace morphemeResource

@@ -18,6 +18,9 @@
 #include <vector>
 
 class sequencerClass;
+namespace morphemeResource {
+class EscapeRecord;
+}
 namespace client {
 struct ReplyFailure;
 }
@@ -69,15 +72,15 @@ public:
                                  const platform::HeaderList& headers, const QByteArray& content);
     void TCPSocket1_Error(int code);
     // Walks the reply into a new sequencer and shows a new arrangement. Takes
-    // the body over and lets it go once its escaped text has loaded (a reply
-    // may be large). A reply that cannot be walked is described in `failure`.
+    // the body over and lets it go once it is escaped (a reply may be large).
+    // A reply that cannot be walked is described in `failure`.
     void parseNow(QByteArray content, const QString& sentText, client::ReplyFailure* failure);
     // Walks the escaped reply into a new sequencer and returns it; null, with
     // the failure described, when the reply cannot be walked completely. The
     // caller makes it mySequence. The text is loaded in place and changed;
-    // the body it was escaped from is let go once it has loaded, and until
-    // then gives the place of a fault in the bytes as they arrived.
-    std::shared_ptr<sequencerClass> parseXML(std::string text, QByteArray content,
+    // `escapes` tells the place of a fault in the bytes as they arrived.
+    std::shared_ptr<sequencerClass> parseXML(std::string text,
+                                             const morphemeResource::EscapeRecord& escapes,
                                              client::ReplyFailure* failure);
     void shuffleIt(const std::vector<std::int32_t>& list);
     void ShuffleNow(const std::vector<std::int32_t>& list);

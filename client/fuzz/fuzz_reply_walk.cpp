@@ -77,7 +77,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     const std::string body(reinterpret_cast<const char*>(data), size);
     const std::string model = testing_support::escapedByPasses(body);
-    std::string text = morphemeResource::replaceAllTheSpecialCharactersToSymbol(body);
+    morphemeResource::EscapeRecord escapes;
+    std::string text = morphemeResource::replaceAllTheSpecialCharactersToSymbol(body, &escapes);
     if (text != model)
         std::abort(); // the escaping is the three replacements, in that order
 
@@ -91,7 +92,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                 pugi::parse_default | pugi::parse_ws_pcdata_single,
                                 pugi::encoding_utf8);
     pugi::xml_document doc;
-    if (client::loadReply(doc, text, body, nullptr) != expectedLoads)
+    if (client::loadReply(doc, text, escapes, nullptr) != expectedLoads)
         std::abort();
     if (!expectedLoads)
         return 0;

@@ -15,10 +15,11 @@ namespace {
 std::string walkAndReplay(const std::string& words) {
     const std::string body = "<?xml version=\"1.0\"?>\n<r>\n <a>\n  <c/>\n  <c/>\n  <list>" +
                              words + "</list>\n </a>\n</r>\n";
-    std::string reply = morphemeResource::replaceAllTheSpecialCharactersToSymbol(body);
+    morphemeResource::EscapeRecord escapes;
+    std::string reply = morphemeResource::replaceAllTheSpecialCharactersToSymbol(body, &escapes);
     pugi::xml_document doc;
     client::ReplyFailure failure;
-    if (!client::loadReply(doc, reply, body, &failure))
+    if (!client::loadReply(doc, reply, escapes, &failure))
         return "!load";
     sequencerClass sequence;
     sequence.Constructor();
@@ -62,7 +63,7 @@ TEST(ReplyWalk, CraftedWordLists) {
     const char bytes[] = "<r><a><c/><c/><l><w><s>猫</s><p>名詞</p></w></l></a></r\0>";
     std::string cut(bytes, sizeof bytes - 1);
     pugi::xml_document doc;
-    EXPECT_FALSE(client::loadReply(doc, cut, cut, nullptr));
+    EXPECT_FALSE(client::loadReply(doc, cut, morphemeResource::EscapeRecord(), nullptr));
 }
 
 } // namespace

@@ -47,4 +47,20 @@ TEST(morphemeResource, MatchesTheThreeWholeTextPasses) {
     }
 }
 
+// Each rule once: "x\ny\tz<surface> </surface>!" escapes to
+// "xEndOfLineytabz<surface>space</surface>!". A byte put in stands for the
+// byte it replaced; the rest keep their places, shifted back.
+TEST(morphemeResource, TellsPlacesInTheEscapedTextInTheOriginal) {
+    morphemeResource::EscapeRecord record;
+    const std::string escaped = morphemeResource::replaceAllTheSpecialCharactersToSymbol(
+        "x\ny\tz<surface> </surface>!", &record);
+    ASSERT_EQ(escaped, "xEndOfLineytabz<surface>space</surface>!");
+    const std::pair<std::size_t, std::size_t> places[] = {
+        {0, 0},  {1, 1},   {9, 1},   {10, 2},  {11, 3},  {13, 3},  {14, 4},
+        {15, 5}, {23, 13}, {24, 14}, {28, 14}, {29, 15}, {39, 25}, {40, 26},
+    };
+    for (const auto& [at, original] : places)
+        EXPECT_EQ(record.originalOffset(at), original) << "escaped byte " << at;
+}
+
 } // namespace
