@@ -6,6 +6,8 @@ namespace morphemeResource {
 
 namespace {
 
+constexpr std::string_view kEndOfLineWord = "EndOfLine";
+constexpr std::string_view kTabWord = "tab";
 constexpr std::string_view kOpenSurface = "<surface>";
 constexpr std::string_view kBlankSurface = "<surface> </surface>";
 constexpr std::string_view kSpaceSurface = "<surface>space</surface>";
@@ -60,10 +62,10 @@ std::string replaceAllTheSpecialCharactersToSymbol(std::string_view text, Escape
                                         : at == tab   ? EscapeRecord::kTabRule
                                                       : EscapeRecord::kBlankSurfaceRule);
         if (at == lineEnd) {
-            escaped.append("EndOfLine");
+            escaped.append(kEndOfLineWord);
             copied = at + engine::kLineEnd.size();
         } else if (at == tab) {
-            escaped.append("tab");
+            escaped.append(kTabWord);
             copied = at + 1;
         } else {
             escaped.append(kSpaceSurface);
@@ -80,8 +82,8 @@ std::size_t EscapeRecord::originalOffset(std::size_t escaped) const {
         std::size_t kept;     // of those, the same before the byte that changed
     };
     static constexpr Replacement kReplacements[] = {
-        {engine::kLineEnd.size(), std::string_view("EndOfLine").size(), 0},
-        {1, std::string_view("tab").size(), 0},
+        {engine::kLineEnd.size(), kEndOfLineWord.size(), 0},
+        {1, kTabWord.size(), 0},
         {kBlankSurface.size(), kSpaceSurface.size(), kOpenSurface.size()},
     };
     std::size_t grown = 0; // by the replacements before

@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <iterator>
-#include <optional>
 
 namespace orizume::service {
 
@@ -96,18 +95,13 @@ void Analyzer::returnLattice(Lattice lattice) const {
 void Analyzer::releaseSpareLattices() const {
     std::vector<Lattice> released; // freed outside the lock
     const std::lock_guard lock(latticesMutex_);
+    released.swap(idleLattices_);
     // The lattice returned last is at the back, and is lent first.
-    const auto warm =
-        std::find_if(idleLattices_.rbegin(), idleLattices_.rend(),
-                     [](const Lattice& lattice) { return lattice.largestPiece <= warmPieceBytes; });
-    std::optional<Lattice> kept;
-    if (warm != idleLattices_.rend()) {
-        kept = std::move(*warm);
-    }
-    std::move(idleLattices_.begin(), idleLattices_.end(), std::back_inserter(released));
-    idleLattices_.clear();
-    if (kept) {
-        idleLattices_.push_back(std::move(*kept));
+    const auto warm = std::find_if(released.rbegin(), released.rend(), [](const Lattice& lattice) {
+        return lattice.largestPiece <= warmPieceBytes;
+    });
+    if (warm != released.rend()) {
+        idleLattices_.push_back(std::move(*warm));
     }
 }
 

@@ -193,14 +193,12 @@ void HttpConnection::onHeader() {
         answerError(400, "bad request");
         return;
     }
-    if (const auto coding = request.find(http::field::transfer_encoding); coding != request.end()) {
-        if (const int status = transferCodingStatus(view(coding->value())); status == 400) {
-            answerError(400, "chunked must be the last transfer coding, and come once");
-            return;
-        } else if (status != 0) {
-            answerError(501, "the only transfer coding the service reads is chunked");
-            return;
-        }
+    if (const int status = transferCodingStatus(view(request[http::field::transfer_encoding]));
+        status != 0) {
+        answerError(status, status == 400
+                                ? "chunked must be the last transfer coding, and come once"
+                                : "the only transfer coding the service reads is chunked");
+        return;
     }
     const auto read = [self = shared_from_this()] {
         http::async_read(self->stream_, self->buffer_, *self->parser_,

@@ -397,7 +397,6 @@ public:
             threads_.emplace_back([this, port] {
                 while (!done_) {
                     Connection(port).send(request_);
-                    ++sent_;
                 }
             });
         }
@@ -411,12 +410,9 @@ public:
     Flood(const Flood&) = delete;
     Flood& operator=(const Flood&) = delete;
 
-    long sent() const { return sent_; }
-
 private:
     std::string request_;
     std::atomic<bool> done_{false};
-    std::atomic<long> sent_{0};
     std::vector<std::thread> threads_;
 };
 
