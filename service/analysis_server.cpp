@@ -68,7 +68,7 @@ std::string informationPage(const Analyzer& analyzer) {
 } // namespace
 
 AnalysisServer::AnalysisServer(const Analyzer& analyzer, std::ostream* log, ServiceLimits limits)
-    : log_(log), maxConnections_(connectionCap(limits.maxConnections)),
+    : log_(log), cap_(connectionCap(limits.maxConnections)),
       spareWords_(limits.spareWordBytes), context_{analyzer,
                                                    limits,
                                                    analyses_,
@@ -77,9 +77,8 @@ AnalysisServer::AnalysisServer(const Analyzer& analyzer, std::ostream* log, Serv
                                                    [this](const std::string& line) {
                                                        logLine(line);
                                                    },
-                                                   connections_,
                                                    answered_,
-                                                   headWaiters_,
+                                                   cap_,
                                                    spareWords_},
       io_(ioThreads), acceptor_(io_), acceptPause_(io_), trimTimer_(io_),
       analyses_(analysisThreads()) {}
@@ -149,56 +148,35 @@ void AnalysisServer::stopOnSignals(std::function<void(int)> announce) {
         });
 }
 
+// At the cap, clients wait in the listen queue until the cap lets one more in.
 void AnalysisServer::accept() {
-    // At the cap a newcomer can only take the place of a connection still waiting for its head;
-    // when every open connection has sent its head, clients wait in the listen queue.
-    if (static_cast<std::size_t>(connections_) >= maxConnections_ && !headWaiters_.any()) {
-        acceptLater();
+    const bool room = cap_.mayAccept([this] {
+        if (!stopping_) {
+            asio::post(io_, [this] { accept(); });
+        }
+    });
+    if (!room) {
         return;
     }
     // Each connection's handlers run one at a time on a strand of their own.
-    acceptor_.async_accept(asio::make_strand(io_),
-                           [this](boost::system::error_code ec, tcp::socket socket) {
-                               if (!acceptor_.is_open()) {
-                                   return;
-                               }
-                               if (ec) {
-                                   acceptLater(); // out of descriptors, say: not again at once
-                                   return;
-                               }
-                               admit(std::move(socket));
-                           });
+    acceptor_.async_accept(
+        asio::make_strand(io_), [this](boost::system::error_code ec, tcp::socket socket) {
+            if (!acceptor_.is_open()) {
+                return;
+            }
+            if (ec) {
+                acceptLater(); // out of descriptors, say: not again at once
+                return;
+            }
+            std::make_shared<HttpConnection>(std::move(socket), context_)->start();
+            accept();
+        });
 }
 
-// Room is made only now that a client has come: a connection without a whole head that does
-// least goes. If none is left (their heads came while this one was accepted), the newcomer waits
-// unread, and nobody more is accepted, until there is room: the cap holds.
-void AnalysisServer::admit(tcp::socket socket) {
-    if (static_cast<std::size_t>(connections_) >= maxConnections_) {
-        if (const auto least = headWaiters_.takeLeastProgressing(HeadWaiters::Clock::now())) {
-            least->evict();
-        } else {
-            admitting_.emplace(std::move(socket));
-            acceptLater();
-            return;
-        }
-    }
-    std::make_shared<HttpConnection>(std::move(socket), context_)->start();
-    accept();
-}
-
-// Meanwhile clients wait in the listen queue.
 void AnalysisServer::acceptLater() {
     acceptPause_.expires_after(std::chrono::milliseconds(20));
     acceptPause_.async_wait([this](boost::system::error_code ec) {
-        if (ec) {
-            return;
-        }
-        if (admitting_) {
-            tcp::socket socket = std::move(*admitting_);
-            admitting_.reset();
-            admit(std::move(socket));
-        } else {
+        if (!ec) {
             accept();
         }
     });
@@ -215,7 +193,7 @@ void AnalysisServer::trimWhenIdle() {
             return;
         }
         const unsigned long answered = answered_;
-        if (connections_ == 0 && answered != answeredAtTrim_) {
+        if (cap_.open() == 0 && answered != answeredAtTrim_) {
             context_.analyzer.releaseSpareLattices();
             if (mallinfo2().fordblks > keptFreeBytes) {
                 malloc_trim(0);

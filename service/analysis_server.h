@@ -3,7 +3,7 @@
 #include "service/analysis_queue.h"
 #include "service/analyzer.h"
 #include "service/byte_budget.h"
-#include "service/head_waiters.h"
+#include "service/connection_cap.h"
 #include "service/http_connection.h"
 
 #include <boost/asio/io_context.hpp>
@@ -56,16 +56,13 @@ public:
 
     // Connections open at most, from the open-file limit (which main() raises as far as it
     // may go) less the files the service needs besides, and no more than this: the memory they
-    // may hold. Beyond it, a connection still waiting for its request head is closed to make
-    // room (HeadWaiters chooses which); when none is waiting for its head, clients wait in the
-    // listen queue.
+    // may hold. ConnectionCap keeps to it.
     static constexpr std::size_t connectionCeiling = 1024;
     static constexpr std::size_t reservedFiles = 64;
-    std::size_t maxConnections() const { return maxConnections_; }
+    std::size_t maxConnections() const { return cap_.max(); }
 
 private:
     void accept();
-    void admit(boost::asio::ip::tcp::socket socket);
     void acceptLater();
     void trimWhenIdle();
     void logLine(const std::string& line);
@@ -75,18 +72,15 @@ private:
     std::string bindError_;
     std::atomic<bool> stopping_{false};
     std::atomic<bool> running_{false};
-    std::atomic<int> connections_{0};
     std::atomic<unsigned long> answered_{0};
     unsigned long answeredAtTrim_ = 0;
-    std::size_t maxConnections_;
-    HeadWaiters headWaiters_;
+    ConnectionCap cap_;
     ByteBudget spareWords_;
     // Connections refer to it: declared before what holds connections, so that it outlives them.
     ConnectionContext context_;
     boost::asio::io_context io_;
     boost::asio::ip::tcp::acceptor acceptor_;
     boost::asio::steady_timer acceptPause_;
-    std::optional<boost::asio::ip::tcp::socket> admitting_; // accepted, waiting for room
     boost::asio::steady_timer trimTimer_;
     std::optional<boost::asio::signal_set> signals_;
     AnalysisQueue analyses_;

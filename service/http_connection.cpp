@@ -1,16 +1,14 @@
 #include "service/http_connection.h"
 
+#include "service/head_checks.h"
 #include "service/parse_request.h"
 #include "service/reply_writer.h"
+#include "service/request_log.h"
 
 #include <boost/asio/post.hpp>
 #include <boost/beast/core/bind_handler.hpp>
 #include <boost/beast/http/read.hpp>
 #include <boost/beast/http/write.hpp>
-
-#include <cstdio>
-#include <ctime>
-#include <iterator>
 
 namespace orizume::service {
 
@@ -34,40 +32,6 @@ std::string_view view(beast::string_view text) {
     return {text.data(), text.size()};
 }
 
-// The methods a request may name; any other is a malformed request.
-bool isKnownMethod(http::verb method) {
-    switch (method) {
-    case http::verb::get:
-    case http::verb::head:
-    case http::verb::post:
-    case http::verb::put:
-    case http::verb::delete_:
-    case http::verb::connect:
-    case http::verb::options:
-    case http::verb::trace:
-    case http::verb::patch:
-        return true;
-    default:
-        return false;
-    }
-}
-
-// To the millisecond: with each line's time since its request came, the log tells in which
-// order requests came and were answered.
-std::string utcNow() {
-    const auto now = std::chrono::system_clock::now();
-    const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
-    const auto ms =
-        std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() %
-        1000;
-    std::tm parts{};
-    gmtime_r(&seconds, &parts);
-    char text[32];
-    const std::size_t n = std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &parts);
-    std::snprintf(text + n, sizeof text - n, ".%03dZ", static_cast<int>(ms));
-    return text;
-}
-
 // Errors of the parser that mean the client sent something other than HTTP; the rest (the
 // connection closed, the deadline passed) leave nobody to answer.
 bool isMalformed(beast::error_code ec) {
@@ -81,9 +45,7 @@ bool isMalformed(beast::error_code ec) {
 HttpConnection::HttpConnection(asio::ip::tcp::socket socket, const ConnectionContext& context)
     : stream_(std::move(socket)), context_(context),
       // Room for the largest head and one read beyond it: nothing is buffered past the cap.
-      buffer_(context.limits.maxLineBytes + context.limits.maxFieldBytes + headReadBytes),
-      headFrame_(context.limits.maxLineBytes, context.limits.maxFieldBytes) {
-    ++context_.connections;
+      buffer_(context.limits.head.wholeBytes() + headReadBytes), headFrame_(context.limits.head) {
     beast::error_code ec;
     // The system holds what the socket has taken until the client reads it: left to itself it
     // takes megabytes from a client that never reads.
@@ -93,21 +55,44 @@ HttpConnection::HttpConnection(asio::ip::tcp::socket socket, const ConnectionCon
 }
 
 HttpConnection::~HttpConnection() {
-    if (!headRead_) {
-        context_.headWaiters.remove(waiterNumber_);
+    // Its descriptor goes before its place: the cap counts open files.
+    beast::error_code ec;
+    stream_.socket().close(ec);
+    if (capNumber_ != 0) {
+        context_.cap.leave(capNumber_);
     }
-    --context_.connections;
 }
 
 void HttpConnection::start() {
-    waiterNumber_ = context_.headWaiters.add(weak_from_this(), HeadWaiters::Clock::now());
+    // What has come before it was accepted counts: a request that has reached the service is
+    // progress, read or not.
+    beast::error_code ec;
+    const std::size_t arrived = stream_.socket().available(ec);
+    capNumber_ = context_.cap.enter(
+        [weak = weak_from_this()] {
+            if (const auto self = weak.lock()) {
+                self->makeRoom();
+            }
+        },
+        ec ? 0 : arrived);
     stream_.expires_after(context_.limits.deadline);
     parser_.emplace();
-    // HeadFrame holds the head to its limits before the parser sees it.
-    parser_->header_limit(static_cast<std::uint32_t>(context_.limits.maxLineBytes +
-                                                     context_.limits.maxFieldBytes + 4));
+    parser_->header_limit(static_cast<std::uint32_t>(context_.limits.head.wholeBytes()));
     parser_->body_limit(context_.limits.maxBodyBytes);
     readHead();
+}
+
+// Taken to make room at the cap: it closes, unless more of its head has come (read or still on
+// the socket) than it was judged by, or its whole head has come meanwhile.
+void HttpConnection::makeRoom() {
+    asio::post(stream_.get_executor(), [self = shared_from_this()] {
+        beast::error_code ec;
+        const std::size_t waiting = self->stream_.socket().available(ec);
+        if (self->context_.cap.mustClose(self->capNumber_,
+                                         self->headFrame_.headBytes() + (ec ? 0 : waiting))) {
+            self->stream_.close(); // the read ends with an error, and nobody is answered
+        }
+    });
 }
 
 // The head is read here, a read at a time, rather than by the parser: each read tells the
@@ -119,23 +104,21 @@ void HttpConnection::readHead() {
 }
 
 void HttpConnection::onHeadRead(beast::error_code ec, std::size_t bytes) {
+    if (ec) {
+        stream_.close(); // the client is gone or too slow, or room was made: nobody to answer
+        return;
+    }
     buffer_.commit(bytes);
     const auto data = buffer_.cdata();
     const auto [verdict, skip] =
         headFrame_.scan({static_cast<const char*>(data.data()), data.size()});
     buffer_.consume(skip);
-    if (verdict == HeadFrame::Verdict::more && !ec) {
-        context_.headWaiters.progress(waiterNumber_, headFrame_.headBytes());
+    if (verdict == HeadFrame::Verdict::more) {
+        context_.cap.progress(capNumber_, headFrame_.headBytes());
         readHead();
         return;
     }
-    headRead_ = true;
-    // Taken to make room at the cap while this read came in: it closes, as the cap holds only if
-    // a connection taken never goes on.
-    if (!context_.headWaiters.remove(waiterNumber_) || ec) {
-        stream_.close(); // or the client is gone or too slow: nobody to answer
-        return;
-    }
+    context_.cap.headCame(capNumber_);
     switch (verdict) {
     case HeadFrame::Verdict::more:
         return;
@@ -168,36 +151,13 @@ void HttpConnection::parseHead() {
     onHeader();
 }
 
-void HttpConnection::evict() {
-    asio::post(stream_.get_executor(), [self = shared_from_this()] {
-        if (!self->headRead_) {
-            self->stream_.close(); // the read ends with an error, and nobody is answered
-        }
-    });
-}
-
 void HttpConnection::onHeader() {
     const Request& request = parser_->get();
     method_ = printable(view(request.method_string()));
     head_ = request.method() == http::verb::head;
     target_ = printable(view(request.target()));
-    if (const auto length = parser_->content_length()) {
-        contentLength_ = std::to_string(*length);
-    }
-    if (static_cast<std::size_t>(std::distance(request.begin(), request.end())) >
-        context_.limits.maxHeaderFields) {
-        answerError(431, "too many header fields");
-        return;
-    }
-    if (!isKnownMethod(request.method())) {
-        answerError(400, "bad request");
-        return;
-    }
-    if (const int status = transferCodingStatus(view(request[http::field::transfer_encoding]));
-        status != 0) {
-        answerError(status, status == 400
-                                ? "chunked must be the last transfer coding, and come once"
-                                : "the only transfer coding the service reads is chunked");
+    if (const auto refused = headRefusal(request, context_.limits.head)) {
+        answerError(refused->status, refused->message);
         return;
     }
     const auto read = [self = shared_from_this()] {
@@ -219,6 +179,7 @@ void HttpConnection::onHeader() {
 }
 
 void HttpConnection::onBody(beast::error_code ec, std::size_t) {
+    bodyBytes_ = parser_->get().body().size();
     if (ec) {
         refuseUnreadable(ec);
         return;
@@ -401,14 +362,11 @@ void HttpConnection::write() {
 }
 
 void HttpConnection::onAnswered(beast::error_code ec) {
-    const auto us = std::chrono::duration_cast<std::chrono::microseconds>(
-                        std::chrono::steady_clock::now() - answerStart_)
-                        .count();
-    context_.log(utcNow() + " " + remote_ + " \"" + method_ + " " + target_ + "\" " +
-                 std::to_string(response_.result_int()) + " in=" + contentLength_ +
-                 " out=" + std::string(view(response_[http::field::content_length])) + " " +
-                 std::to_string(us / 1000) + "." + std::to_string(us % 1000 / 100) + "ms" +
-                 (ec ? " (not sent: " + ec.message() + ")" : std::string()));
+    context_.log(requestLogLine({remote_, method_, target_, response_.result_int(), bodyBytes_,
+                                 view(response_[http::field::content_length]),
+                                 std::chrono::duration_cast<std::chrono::microseconds>(
+                                     std::chrono::steady_clock::now() - answerStart_),
+                                 ec ? ec.message() : std::string()}));
     ++context_.answered;
     // The words and texts go now, not when the client has closed.
     serializer_.reset();

@@ -4,7 +4,7 @@
 #include "service/analysis_reply.h"
 #include "service/analyzer.h"
 #include "service/byte_budget.h"
-#include "service/head_waiters.h"
+#include "service/connection_cap.h"
 #include "service/reply_pacing.h"
 #include "service/request_head.h"
 
@@ -34,17 +34,12 @@ struct ServiceLimits {
     // triple: about 96 KB with the other fields. While its reply waits for the client, a request
     // holds its text and the words of one stretch of it (about three bytes a byte).
     std::size_t maxBodyBytes = 256 * 1024;
-    // The request line with its line end (414 beyond), the header fields together (431 beyond),
-    // and the number of fields.
-    std::size_t maxLineBytes = 8 * 1024;
-    std::size_t maxFieldBytes = 8 * 1024;
-    std::size_t maxHeaderFields = 100;
+    HeadLimits head = {};
     // A whole request must arrive within this time; a reply may keep its client's socket waiting
     // this long in all (the service's own analyses between its parts not counted).
     std::chrono::milliseconds deadline{10'000};
     // Connections open at most; 0 for as many as the open-file limit allows, up to
-    // AnalysisServer::connectionCeiling. At the cap a connection still waiting for its request
-    // head is closed to make room (HeadWaiters chooses which).
+    // AnalysisServer::connectionCeiling. ConnectionCap keeps to it.
     std::size_t maxConnections = 0;
     // The words of later stretches of long texts that all replies together may keep from the
     // count of their length to the writing; beyond it, stretches are analysed again.
@@ -59,9 +54,8 @@ struct ConnectionContext {
     const std::atomic<bool>& stopping;           // set when the service stops: analyses end early
     std::string page;                            // the information page
     std::function<void(const std::string&)> log; // one line per request
-    std::atomic<int>& connections;               // open connections
     std::atomic<unsigned long>& answered;        // requests answered so far
-    HeadWaiters& headWaiters;
+    ConnectionCap& cap;
     ByteBudget& spareWords;
 };
 
@@ -79,13 +73,12 @@ public:
     HttpConnection& operator=(const HttpConnection&) = delete;
 
     void start();
-    // Closes the connection if it is still waiting for its request head; from any thread.
-    void evict();
 
 private:
     using Request = boost::beast::http::request<boost::beast::http::string_body>;
     using Response = boost::beast::http::response<boost::beast::http::buffer_body>;
 
+    void makeRoom();
     void readHead();
     void onHeadRead(boost::beast::error_code ec, std::size_t bytes);
     void parseHead();
@@ -110,8 +103,7 @@ private:
 
     boost::beast::tcp_stream stream_;
     const ConnectionContext& context_;
-    std::uint64_t waiterNumber_ = 0;
-    bool headRead_ = false;
+    std::uint64_t capNumber_ = 0; // its number at the cap, once started
     boost::beast::flat_buffer buffer_;
     HeadFrame headFrame_;
     std::optional<boost::beast::http::request_parser<boost::beast::http::string_body>> parser_;
@@ -123,6 +115,9 @@ private:
         serializer_;
     std::optional<ReplyPacing> pacing_;
     std::string text_;
+    // Used on the analysis threads, without a lock: while a stretch is counted or analysed nothing
+    // is pending on the socket (the body has been read, the reply so far taken), so no handler of
+    // this connection runs meanwhile; the I/O side goes on only once the analysis posts back.
     std::unique_ptr<AnalysisReply> analysis_;
     std::string part_;
     std::array<char, 4096> drained_{};
@@ -132,7 +127,7 @@ private:
     std::string remote_;
     std::string method_ = "-";
     std::string target_ = "-";
-    std::string contentLength_ = "-";
+    std::size_t bodyBytes_ = 0; // as read, chunks decoded
     std::chrono::steady_clock::time_point answerStart_;
 };
 

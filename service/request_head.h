@@ -6,23 +6,34 @@
 
 namespace orizume::service {
 
+// What a request head may hold. The other sizes of the head read follow from these.
+struct HeadLimits {
+    std::size_t lineBytes = 8 * 1024;  // the request line with its line end (414 beyond)
+    std::size_t fieldBytes = 8 * 1024; // the header fields together, each with its line end (431)
+    std::size_t fields = 100;          // header fields (431 beyond)
+
+    // A whole head at most: the line, the fields and the empty line that ends them.
+    std::size_t wholeBytes() const { return lineBytes + fieldBytes + 2; }
+};
+
 // Finds where a request head ends in the bytes that came so far, a read at a time, and holds it
-// to its limits: a request line of maxLineBytes at most (its line end included), header fields
-// of maxFieldBytes together (the empty line that ends them not counted). Empty lines before the
-// request line are skipped, as HTTP/1.1 asks of a server, as long as they stay within a line's
-// length. Only a whole head goes to the HTTP parser, so each limit holds whatever pieces the head
-// comes in.
+// to its limits: a request line of lineBytes at most (its line end included), header fields of
+// fieldBytes together (the empty line that ends them not counted). Empty lines before the request
+// line are skipped, as HTTP/1.1 asks of a server, as long as they stay within a line's length.
+// Only a whole head goes to the HTTP parser, so each limit holds whatever pieces the head comes
+// in.
 class HeadFrame {
 public:
-    HeadFrame(std::size_t maxLineBytes, std::size_t maxFieldBytes)
-        : maxLine_(maxLineBytes), maxFields_(maxFieldBytes) {}
+    explicit HeadFrame(const HeadLimits& limits)
+        : maxLine_(limits.lineBytes), maxFields_(limits.fieldBytes) {}
 
     enum class Verdict { more, whole, lineTooLong, fieldsTooLarge, tooManyEmptyLines };
     struct Scan {
         Verdict verdict;
         std::size_t skip; // empty lines at the front of the bytes: to drop before anything else
     };
-    // Looks at the bytes buffered so far (those an earlier scan said to skip dropped).
+    // Looks at the bytes buffered so far (those an earlier scan said to skip dropped): never more
+    // than HeadLimits::wholeBytes() and one read, as it tells where they go beyond.
     Scan scan(std::string_view buffered);
 
     // The bytes of the head so far (empty lines before it not counted); of the whole head once

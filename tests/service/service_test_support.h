@@ -227,6 +227,18 @@ inline std::string rawBody(std::string_view reply) {
     return end == std::string_view::npos ? std::string() : std::string(reply.substr(end + 4));
 }
 
+// Whether `done` comes true within `bound`, asked every few milliseconds.
+template <typename Done>
+bool eventually(Done done, std::chrono::milliseconds bound = std::chrono::seconds(5)) {
+    for (const auto end = std::chrono::steady_clock::now() + bound; !done();) {
+        if (std::chrono::steady_clock::now() > end) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return true;
+}
+
 // A field of /proc/PID/status in KiB ("VmRSS", "VmHWM", "RssAnon"), or -1.
 inline long statusKiB(pid_t pid, std::string_view field) {
     std::ifstream status("/proc/" + std::to_string(pid) + "/status");

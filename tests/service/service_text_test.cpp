@@ -217,7 +217,7 @@ TEST(HeadFrame, FindsTheHeadsEndAndHoldsLineAndFieldsToTheirCapsInAnyPieces) {
     };
     for (const Case& c : cases) {
         for (const bool bytewise : {false, true}) {
-            HeadFrame frame(20, 16);
+            HeadFrame frame(HeadLimits{20, 16});
             std::string buffered;
             std::size_t skipped = 0;
             HeadFrame::Verdict verdict = Verdict::more;
