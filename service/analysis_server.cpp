@@ -24,9 +24,10 @@ namespace {
 // Reading and writing only: two threads keep up with the analysis threads.
 constexpr int ioThreads = 2;
 constexpr std::chrono::seconds trimInterval{1};
-// Memory freed but kept by the allocator beyond this goes back to the system when the service is
-// idle. Below it, giving back would only make the next request fault its memory in again.
-constexpr std::size_t keptFreeBytes = 8 * 1024 * 1024;
+// Once the allocator keeps more than this freed, all of it goes back to the system when the
+// service is idle (malloc_trim keeps no part of it). Less stays: giving it back would only make
+// the next request fault its memory in again.
+constexpr std::size_t freeBytesWorthTrimming = 8 * 1024 * 1024;
 
 // One per processor the service may run on (a container or taskset may allow fewer than the
 // machine has).
@@ -185,7 +186,7 @@ void AnalysisServer::acceptLater() {
 // Analyses keep their lattices, and leave freed memory with the allocator, for the next ones.
 // When no client is connected and requests were answered since the last time, what load grew
 // goes back to the system: every lattice but the one a person's next request takes, and freed
-// memory beyond a few megabytes.
+// memory once it is more than a few megabytes.
 void AnalysisServer::trimWhenIdle() {
     trimTimer_.expires_after(trimInterval);
     trimTimer_.async_wait([this](boost::system::error_code ec) {
@@ -195,7 +196,7 @@ void AnalysisServer::trimWhenIdle() {
         const unsigned long answered = answered_;
         if (cap_.open() == 0 && answered != answeredAtTrim_) {
             context_.analyzer.releaseSpareLattices();
-            if (mallinfo2().fordblks > keptFreeBytes) {
+            if (mallinfo2().fordblks > freeBytesWorthTrimming) {
                 malloc_trim(0);
             }
             answeredAtTrim_ = answered;

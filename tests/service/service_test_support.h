@@ -399,6 +399,14 @@ inline long overtaking(const std::vector<LoggedRequest>& requests, const LoggedR
     });
 }
 
+// How many requests came while `request` waited: after it came and before it was answered.
+inline long cameWhileWaiting(const std::vector<LoggedRequest>& requests,
+                             const LoggedRequest& request) {
+    return std::count_if(requests.begin(), requests.end(), [&request](const LoggedRequest& r) {
+        return r.queuedMs > request.queuedMs && r.queuedMs < request.answeredMs;
+    });
+}
+
 // Clients that post a request again and again, as fast as they can, until they are destroyed:
 // each hangs up as soon as its request is sent, so requests pile up in the service, each costing
 // it an analysis.
