@@ -10,6 +10,7 @@
 #include <netinet/in.h>
 #include <sched.h>
 #include <sys/prctl.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/time.h>
 #include <sys/wait.h>
@@ -265,10 +266,12 @@ private:
 
 // The analysis service program on a free port of 127.0.0.1, its log in a temporary file; killed
 // on destruction if still running. With `processors` (when not 0) it runs on that many of the
-// processors this process may use.
+// processors this process may use; with `openFiles` (when not 0) its open-file limit is that, soft
+// and hard, so that it cannot raise it (the service sizes its connection cap from it).
 class ServiceProcess {
 public:
-    ServiceProcess(const char* program, const char* dicdir, int processors = 0)
+    ServiceProcess(const char* program, const char* dicdir, int processors = 0,
+                   rlim_t openFiles = 0)
         : log_(std::tmpfile()) {
         if (log_ == nullptr) {
             return;
@@ -281,6 +284,10 @@ public:
             std::optional<OnProcessors> some; // exec keeps the processors
             if (processors > 0) {
                 some.emplace(processors);
+            }
+            if (const rlimit files{openFiles, openFiles};
+                openFiles > 0 && setrlimit(RLIMIT_NOFILE, &files) != 0) {
+                _exit(126);
             }
             execl(program, program, "--port", "0", "--dicdir", dicdir, static_cast<char*>(nullptr));
             _exit(127);
