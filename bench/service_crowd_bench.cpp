@@ -1,13 +1,16 @@
 // Figures for the analysis service program under crowds, run as its own process on a free port:
 // at its connection cap, how many clients that send their heads in pieces are answered beside
-// connections that do little or nothing; and on two processors, beside a flood of 32 KB posts
-// from this machine, how many requests go before a long one and whether long replies come whole.
+// connections that do little or nothing, and how many clients that come one by one are answered
+// beside more connections than the cap trickling their heads and coming again as soon as they are
+// closed; and on two processors, beside a flood of 32 KB posts from this machine, how many
+// requests go before a long one and whether long replies come whole.
 //
-//   service-crowd-bench SERVICE_PROGRAM TEXT_FILE [--dicdir DIR] [--runs N]
+//   service-crowd-bench SERVICE_PROGRAM TEXT_FILE [--dicdir DIR] [--runs N] [--only trickling]
 //
 // One figure per line. bench/run-figures runs this on the same text as service-bench.
 
 #include "bench/crowd.h"
+#include "service/analysis_server.h"
 #include "service/http_connection.h"
 #include "tests/service/service_test_support.h"
 
@@ -20,6 +23,7 @@
 #include <memory>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -27,6 +31,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 using namespace orizume::service::testing;
+using orizume::service::AnalysisServer;
 using namespace std::chrono_literals;
 
 double secondsSince(Clock::time_point start) {
@@ -92,6 +97,64 @@ void connectionCap(const char* program, const std::string& dicdir) {
                     "meanwhile)\n",
                     static_cast<int>(pause.count()), answered, crowd.reopened() - before);
     }
+}
+
+// The soft open-file limit of process `pid`, from /proc/PID/limits; -1 if it does not say.
+long openFileLimit(pid_t pid) {
+    std::ifstream limits("/proc/" + std::to_string(pid) + "/limits");
+    constexpr std::string_view name = "Max open files";
+    for (std::string line; std::getline(limits, line);) {
+        if (line.rfind(name, 0) == 0) {
+            return std::atol(line.c_str() + name.size());
+        }
+    }
+    return -1;
+}
+
+// More connections than the cap, `beyond` more, that each send a byte of a head every 100 ms and
+// come again as soon as they are closed; meanwhile `honest` clients of each kind, one every
+// 100 ms, sending the program's request whole at once or in 3 pieces over 300 ms. With
+// `openFiles` (when not 0) the service may open that many files, which sets its cap. The
+// connections it holds are counted from the socket descriptors in /proc/PID/fd, less those it had
+// before the crowd came (its listening socket), every 10 ms: a look at them in the order of their
+// numbers never finds more open than were at one moment, as a newcomer takes the lowest number
+// free.
+void besideTricklers(const char* program, const std::string& dicdir, rlim_t openFiles, int beyond,
+                     int honest) {
+    const ServiceProcess service(program, dicdir.c_str(), 0, openFiles);
+    const pid_t pid = service.pid();
+    const int port = service.port();
+    const long limit = openFileLimit(pid);
+    // As the service reckons its cap from its limit.
+    const long cap = limit <= static_cast<long>(AnalysisServer::reservedFiles)
+                         ? 1
+                         : std::min<long>(limit - AnalysisServer::reservedFiles,
+                                          AnalysisServer::connectionCeiling);
+    const long before = socketDescriptors(pid);
+    const int crowdSize = static_cast<int>(cap) + beyond;
+    HonestTally tally;
+    long reopened = 0;
+    MostSeen open([pid, before] { return socketDescriptors(pid) - before; }, 10ms);
+    {
+        const TricklingCrowd crowd(port, crowdSize, 100ms, crowdSize > 512 ? 2 : 1);
+        const auto filling = Clock::now();
+        while (open.most() < cap && Clock::now() - filling < 10s) {
+            std::this_thread::sleep_for(10ms);
+        }
+        const long reopenedBefore = crowd.reopened();
+        tally = honestClients(port, parseRequest(programForm("雨が降る。")), 2 * honest);
+        reopened = crowd.reopened() - reopenedBefore;
+    }
+    open.stop();
+    std::printf("beside %d connections trickling a head a byte every 100 ms, opened again as soon "
+                "as closed, at a cap of %ld (open-file limit %ld%s), a client every 100 ms: "
+                "answered whole %d of %d, answered in pieces (3 over 300 ms) %d of %d; most "
+                "connections beyond the cap %ld (most open %ld: the service's socket descriptors "
+                "less the %ld it had before the crowd, %ld looks 10 ms apart); %ld reopened "
+                "meanwhile\n",
+                crowdSize, cap, limit, open.most() < cap ? ", NEVER REACHED" : "",
+                tally.wholeAnswered, tally.whole, tally.inPiecesAnswered, tally.inPieces,
+                std::max(0L, open.most() - cap), open.most(), before, open.samples(), reopened);
 }
 
 // The text again and again, as much of it as the body limit takes, cut between characters.
@@ -190,18 +253,25 @@ void besideAFlood(const char* program, const std::string& dicdir, const std::str
 int main(int argc, char** argv) {
     if (argc < 3) {
         std::cerr << "usage: service-crowd-bench SERVICE_PROGRAM TEXT_FILE [--dicdir DIR] "
-                     "[--runs N]\n";
+                     "[--runs N] [--only trickling]\n";
         return 2;
     }
     std::string dicdir = "/var/lib/mecab/dic/ipadic-utf8";
     int runs = 3;
+    std::string only; // "trickling": the figures beside trickling connections alone
     for (int i = 3; i + 1 < argc; i += 2) {
         const std::string arg = argv[i];
         if (arg == "--dicdir") {
             dicdir = argv[i + 1];
         } else if (arg == "--runs") {
             runs = std::max(1, std::atoi(argv[i + 1]));
+        } else if (arg == "--only") {
+            only = argv[i + 1];
         }
+    }
+    if (!only.empty() && only != "trickling") {
+        std::cerr << "service-crowd-bench: --only takes trickling, not " << only << "\n";
+        return 2;
     }
     orizume::bench::allowManyConnections();
     std::ifstream file(argv[2], std::ios::binary);
@@ -216,7 +286,14 @@ int main(int argc, char** argv) {
         std::cerr << "service-crowd-bench: the service did not start\n";
         return 1;
     }
-    connectionCap(argv[1], dicdir);
-    besideAFlood(argv[1], dicdir, text, runs);
+    if (only.empty()) {
+        connectionCap(argv[1], dicdir);
+    }
+    // The cap lowered to 128 by the open-file limit, then the cap as this machine allows it.
+    besideTricklers(argv[1], dicdir, 192, 32, 59);
+    besideTricklers(argv[1], dicdir, 0, 32, 79);
+    if (only.empty()) {
+        besideAFlood(argv[1], dicdir, text, runs);
+    }
     return 0;
 }

@@ -7,10 +7,14 @@
 #include <pugixml.hpp>
 
 #include <arpa/inet.h>
+#include <dirent.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sched.h>
 #include <sys/prctl.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/time.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -25,9 +29,11 @@
 #include <cstring>
 #include <ctime>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -277,10 +283,12 @@ private:
 
 // The analysis service program on a free port of 127.0.0.1, its log in a temporary file; killed
 // on destruction if still running. With `processors` (when not 0) it runs on that many of the
-// processors this process may use.
+// processors this process may use; with `openFiles` (when not 0) its open-file limit is that, soft
+// and hard, so that it cannot raise it (the service sizes its connection cap from it).
 class ServiceProcess {
 public:
-    ServiceProcess(const char* program, const char* dicdir, int processors = 0)
+    ServiceProcess(const char* program, const char* dicdir, int processors = 0,
+                   rlim_t openFiles = 0)
         : log_(std::tmpfile()) {
         if (log_ == nullptr) {
             return;
@@ -293,6 +301,10 @@ public:
             std::optional<OnProcessors> some; // exec keeps the processors
             if (processors > 0) {
                 some.emplace(processors);
+            }
+            if (const rlimit files{openFiles, openFiles};
+                openFiles > 0 && setrlimit(RLIMIT_NOFILE, &files) != 0) {
+                _exit(126);
             }
             execl(program, program, "--port", "0", "--dicdir", dicdir, static_cast<char*>(nullptr));
             _exit(127);
@@ -435,5 +447,305 @@ private:
     std::atomic<bool> done_{false};
     std::vector<std::thread> threads_;
 };
+
+// Connections that each send a request head that never ends, a byte every `pace` (the first as
+// soon as it is connected), and are opened again as soon as the service has closed them: they
+// hold the service's connection slots doing as little as a client may without falling silent.
+// Each thread watches its share with poll() and connects without blocking, so a connect that
+// waits (a full listen queue, say) holds up neither the others' bytes nor their reopening.
+class TricklingCrowd {
+public:
+    TricklingCrowd(int port, int connections,
+                   std::chrono::milliseconds pace = std::chrono::milliseconds(100), int threads = 1)
+        : port_(port), pace_(pace) {
+        const int count = std::max(1, threads);
+        for (int t = 0; t < count; ++t) {
+            // Shares as even as they go: the first ones take the remainder.
+            const int share = connections / count + (t < connections % count ? 1 : 0);
+            threads_.emplace_back([this, share] { run(static_cast<std::size_t>(share)); });
+        }
+    }
+    ~TricklingCrowd() {
+        done_ = true;
+        for (std::thread& thread : threads_) {
+            thread.join();
+        }
+    }
+    TricklingCrowd(const TricklingCrowd&) = delete;
+    TricklingCrowd& operator=(const TricklingCrowd&) = delete;
+
+    // Connections opened again because the service had closed them, so far.
+    long reopened() const { return reopened_; }
+    // Those connected at the moment.
+    int connected() const { return connected_; }
+
+private:
+    using Clock = std::chrono::steady_clock;
+    struct Trickler {
+        int fd = -1;
+        bool connected = false;
+        std::size_t sent = 0;
+        Clock::time_point next; // the next byte when connected, the next try when not
+    };
+
+    // A request line, then a header field that never ends: the head is never whole, however long
+    // the service keeps the connection open.
+    static char byteAt(std::size_t at) {
+        static constexpr std::string_view start =
+            "POST /MAService/V1/parse HTTP/1.0\r\nX-Trickle: ";
+        return at < start.size() ? start[at] : 'a';
+    }
+
+    void open(Trickler& t, Clock::time_point now) {
+        t = Trickler{socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0), false, 0,
+                     now + std::chrono::milliseconds(10)};
+        sockaddr_in addr{};
+        addr.sin_family = AF_INET;
+        addr.sin_port = htons(static_cast<uint16_t>(port_));
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        if (t.fd < 0) {
+            return; // out of descriptors: tried again shortly
+        }
+        if (connect(t.fd, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) == 0) {
+            established(t, now);
+        } else if (errno != EINPROGRESS) {
+            close(t.fd);
+            t.fd = -1;
+        }
+    }
+    void established(Trickler& t, Clock::time_point now) {
+        t.connected = true;
+        ++connected_;
+        t.next = now;
+        trickle(t, now);
+    }
+    // False once the service has closed the connection (then it is opened again).
+    bool trickle(Trickler& t, Clock::time_point now) {
+        const char byte = byteAt(t.sent);
+        const ssize_t n = ::send(t.fd, &byte, 1, MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
+            return false;
+        }
+        t.sent += n > 0 ? 1 : 0;
+        // At the pace, unless held up for longer than a pace: then not twice at once.
+        t.next += pace_;
+        if (t.next <= now) {
+            t.next = now + pace_;
+        }
+        return true;
+    }
+    static bool closedByServer(int fd) {
+        char buffer[512];
+        for (;;) {
+            const ssize_t n = recv(fd, buffer, sizeof buffer, MSG_DONTWAIT);
+            if (n == 0) {
+                return true;
+            }
+            if (n < 0) {
+                return errno != EAGAIN && errno != EWOULDBLOCK;
+            }
+        }
+    }
+    void reopen(Trickler& t, Clock::time_point now) {
+        close(t.fd);
+        --connected_;
+        ++reopened_;
+        open(t, now);
+    }
+
+    void run(std::size_t count) {
+        using std::chrono::milliseconds;
+        std::vector<Trickler> mine(count);
+        std::vector<pollfd> watched(count);
+        while (!done_) {
+            auto now = Clock::now();
+            auto wake = now + milliseconds(10); // to see done_ in time
+            for (std::size_t i = 0; i < count; ++i) {
+                Trickler& t = mine[i];
+                if (t.fd < 0 && now >= t.next) {
+                    open(t, now);
+                } else if (t.connected && now >= t.next && !trickle(t, now)) {
+                    reopen(t, now);
+                }
+                wake = std::min(wake, t.next);
+                watched[i] = {t.fd, static_cast<short>(t.connected ? POLLIN | POLLRDHUP : POLLOUT),
+                              0};
+            }
+            const auto wait = std::chrono::ceil<milliseconds>(wake - Clock::now()).count();
+            if (poll(watched.data(), watched.size(), static_cast<int>(std::max<long>(0, wait))) <=
+                0) {
+                continue;
+            }
+            now = Clock::now();
+            for (std::size_t i = 0; i < count; ++i) {
+                Trickler& t = mine[i];
+                if (watched[i].revents == 0 || t.fd != watched[i].fd) {
+                    continue;
+                }
+                if (t.connected) {
+                    if (closedByServer(t.fd)) {
+                        reopen(t, now);
+                    }
+                    continue;
+                }
+                int error = 0;
+                socklen_t length = sizeof error;
+                if (getsockopt(t.fd, SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error == 0 &&
+                    (watched[i].revents & POLLOUT) != 0) {
+                    established(t, now);
+                } else { // refused, or out of ports: tried again shortly
+                    close(t.fd);
+                    t.fd = -1;
+                }
+            }
+        }
+        for (Trickler& t : mine) {
+            if (t.fd >= 0) {
+                close(t.fd);
+                connected_ -= t.connected;
+            }
+        }
+    }
+
+    int port_;
+    std::chrono::milliseconds pace_;
+    std::atomic<bool> done_{false};
+    std::atomic<long> reopened_{0};
+    std::atomic<int> connected_{0};
+    std::vector<std::thread> threads_;
+};
+
+// What the clients of honestClients() got: how many sent their requests whole at once and in
+// pieces, and how many of each were answered 200.
+struct HonestTally {
+    int whole = 0;
+    int wholeAnswered = 0;
+    int inPieces = 0;
+    int inPiecesAnswered = 0;
+};
+
+// `count` clients, one every `every`, each on a thread of its own, all done before it returns:
+// the first and every other one sends `request` whole at once, the rest in three pieces over
+// 300 ms. Each waits up to `patience` seconds for data, as one that comes at the connection cap
+// may wait for room.
+inline HonestTally honestClients(int port, const std::string& request, int count,
+                                 std::chrono::milliseconds every = std::chrono::milliseconds(100),
+                                 int patience = 10) {
+    std::atomic<int> wholeAnswered{0};
+    std::atomic<int> inPiecesAnswered{0};
+    std::vector<std::thread> clients;
+    const auto start = std::chrono::steady_clock::now();
+    for (int c = 0; c < count; ++c) {
+        std::this_thread::sleep_until(start + c * every);
+        clients.emplace_back([&, inPieces = c % 2 == 1] {
+            Connection connection(port, 0, patience);
+            if (!inPieces) {
+                connection.send(request);
+            } else {
+                const std::size_t piece = request.size() / 3;
+                connection.send(request.substr(0, piece));
+                std::this_thread::sleep_for(std::chrono::milliseconds(150));
+                connection.send(request.substr(piece, piece));
+                std::this_thread::sleep_for(std::chrono::milliseconds(150));
+                connection.send(request.substr(2 * piece));
+            }
+            (inPieces ? inPiecesAnswered : wholeAnswered) +=
+                rawStatus(connection.receiveAll()) == 200;
+        });
+    }
+    for (std::thread& client : clients) {
+        client.join();
+    }
+    return {(count + 1) / 2, wholeAnswered, count / 2, inPiecesAnswered};
+}
+
+// Calls `count` every `interval` on a thread of its own until stopped, and keeps the largest it
+// returned.
+class MostSeen {
+public:
+    MostSeen(std::function<long()> count, std::chrono::milliseconds interval)
+        : thread_([this, sample = std::move(count), interval] {
+              for (auto next = std::chrono::steady_clock::now(); !done_;) {
+                  const long seen = sample();
+                  most_ = std::max<long>(most_, seen);
+                  ++samples_;
+                  next = std::max(next + interval, std::chrono::steady_clock::now());
+                  std::this_thread::sleep_until(next);
+              }
+          }) {}
+    ~MostSeen() { stop(); }
+    MostSeen(const MostSeen&) = delete;
+    MostSeen& operator=(const MostSeen&) = delete;
+
+    void stop() {
+        done_ = true;
+        if (thread_.joinable()) {
+            thread_.join();
+        }
+    }
+    long most() const { return most_; }
+    long samples() const { return samples_; }
+
+private:
+    std::atomic<bool> done_{false};
+    std::atomic<long> most_{0};
+    std::atomic<long> samples_{0};
+    std::thread thread_;
+};
+
+// The descriptors of process `pid` that are sockets.
+inline long socketDescriptors(pid_t pid) {
+    DIR* dir = opendir(("/proc/" + std::to_string(pid) + "/fd").c_str());
+    if (dir == nullptr) {
+        return -1;
+    }
+    long sockets = 0;
+    char target[64];
+    for (const dirent* entry; (entry = readdir(dir)) != nullptr;) {
+        const ssize_t n = readlinkat(dirfd(dir), entry->d_name, target, sizeof target - 1);
+        sockets += n > 7 && std::string_view(target, 7) == "socket:";
+    }
+    closedir(dir);
+    return sockets;
+}
+
+// The sockets of this process that are the server's ends of connections on `port` (its own end
+// on the port, not listening), open files however their clients have left them; by inode.
+inline std::set<ino_t> serverEnds(int port) {
+    std::set<ino_t> ends;
+    DIR* dir = opendir("/proc/self/fd");
+    if (dir == nullptr) {
+        return ends;
+    }
+    for (const dirent* entry; (entry = readdir(dir)) != nullptr;) {
+        const int fd = std::atoi(entry->d_name);
+        sockaddr_in own{};
+        socklen_t length = sizeof own;
+        int listening = 1;
+        socklen_t flag = sizeof listening;
+        struct stat file {};
+        if (entry->d_name[0] != '.' && fd != dirfd(dir) && fstat(fd, &file) == 0 &&
+            S_ISSOCK(file.st_mode) &&
+            getsockname(fd, reinterpret_cast<sockaddr*>(&own), &length) == 0 &&
+            own.sin_family == AF_INET && ntohs(own.sin_port) == port &&
+            getsockopt(fd, SOL_SOCKET, SO_ACCEPTCONN, &listening, &flag) == 0 && listening == 0) {
+            ends.insert(file.st_ino);
+        }
+    }
+    closedir(dir);
+    return ends;
+}
+
+// How many connections a server of this process on `port` holds open, never more than were open
+// together at one moment: those found by two looks, one after the other, each open in between.
+// One look at descriptors that come and go thousands of times a second may find both the one a
+// newcomer took the place of and the newcomer (in a number freed meanwhile by a client of this
+// process), as if they had been open together.
+inline long serverConnections(int port) {
+    const std::set<ino_t> first = serverEnds(port);
+    const std::set<ino_t> second = serverEnds(port);
+    return std::count_if(first.begin(), first.end(),
+                         [&second](ino_t inode) { return second.count(inode) != 0; });
+}
 
 } // namespace orizume::service::testing
