@@ -25,14 +25,18 @@ std::string utcNow() {
 
 std::string requestLogLine(const RequestLogEntry& entry) {
     const long long us = entry.took.count();
-    std::string line = utcNow() + " ";
-    line.append(entry.client).append(" \"").append(entry.method).append(" ").append(entry.target);
-    line +=
-        "\" " + std::to_string(entry.status) + " in=" + std::to_string(entry.bodyBytes) + " out=";
-    line.append(entry.replyLength);
-    line += " " + std::to_string(us / 1000) + "." + std::to_string(us % 1000 / 100) + "ms";
+    std::string line = utcNow();
+    for (const std::string_view part :
+         {std::string_view(" "), entry.client, std::string_view(" \""), entry.method,
+          std::string_view(" "), entry.target, std::string_view("\" ")}) {
+        line.append(part);
+    }
+    line.append(std::to_string(entry.status)).append(" in=");
+    line.append(std::to_string(entry.bodyBytes)).append(" out=").append(entry.replyLength);
+    line.append(" ").append(std::to_string(us / 1000)).append(".");
+    line.append(std::to_string(us % 1000 / 100)).append("ms");
     if (!entry.notSent.empty()) {
-        line += " (not sent: " + entry.notSent + ")";
+        line.append(" (not sent: ").append(entry.notSent).append(")");
     }
     return line;
 }
