@@ -13,9 +13,10 @@ namespace {
 
 // Long enough that a person pressing "Parse" again and again keeps the pages.
 constexpr int kDelayMs = 3000;
-// A parse of the largest text the program sends leaves a few megabytes free;
-// that much is kept for the next one.
-constexpr unsigned long kKeptFreeBytes = 16ul << 20;
+// A parse of the largest text the program sends leaves a few megabytes free:
+// while no more than this is free, nothing goes back and the next parse reuses
+// it. Beyond it, all of the free memory goes back, not only what exceeds this.
+constexpr unsigned long kReleaseAboveFreeBytes = 16ul << 20;
 
 int& delayMs() {
     static int delay = kDelayMs;
@@ -26,7 +27,10 @@ void releaseNow() {
 #ifdef __GLIBC__
     // A reply's XML document lies below the sequencer that outlives it, so its
     // pages are never trimmed from the top of the heap by themselves.
-    if (mallinfo2().fordblks > kKeptFreeBytes)
+    // malloc_trim(0) gives back every whole free page, those within the heap
+    // as well as its top, and keeps none in reserve: the next parse faults in
+    // again the pages it needs.
+    if (mallinfo2().fordblks > kReleaseAboveFreeBytes)
         malloc_trim(0);
 #endif
 }

@@ -105,9 +105,13 @@ void Analyzer::releaseSpareLattices() const {
     }
 }
 
-std::size_t Analyzer::spareLattices() const {
+std::vector<std::size_t> Analyzer::spareLattices() const {
+    std::vector<std::size_t> pieces;
     const std::lock_guard lock(latticesMutex_);
-    return idleLattices_.size();
+    for (const Lattice& lattice : idleLattices_) {
+        pieces.push_back(lattice.largestPiece);
+    }
+    return pieces;
 }
 
 std::size_t Analyzer::pieceEnd(std::string_view text, std::size_t start) const {

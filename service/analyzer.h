@@ -74,8 +74,9 @@ public:
     // more than warmPieceBytes (the program's texts are at most 32,000 bytes), warm for a
     // person's next request, and frees the others: what a burst of requests grew goes back.
     void releaseSpareLattices() const;
-    // The lattices kept for the next analyses.
-    std::size_t spareLattices() const;
+    // The lattices kept for the next analyses, the one lent next last: the longest piece each
+    // has analysed.
+    std::vector<std::size_t> spareLattices() const;
 
     // "MeCab 0.996" and the dictionary's file and version, for the information page.
     std::string analyzerName() const;

@@ -1,7 +1,5 @@
 #pragma once
 
-#include <boost/beast/core/tcp_stream.hpp>
-
 #include <chrono>
 
 namespace orizume::service {
@@ -11,20 +9,29 @@ namespace orizume::service {
 // stretch, however long other requests keep the analysis threads busy. So a reply whose head has
 // gone out is never cut short for the service's own slowness, and a client that does not read
 // is still closed once it has kept its parts waiting that long in all.
-class ReplyPacing {
+// The service reads steady_clock; a test steps a clock of its own.
+template <class Clock> class BasicReplyPacing {
 public:
-    explicit ReplyPacing(std::chrono::steady_clock::duration allowed) : left_(allowed) {}
+    using duration = typename Clock::duration;
+
+    explicit BasicReplyPacing(duration allowed) : left_(allowed) {}
 
     // Before each write of a part: the stream's deadline is the time left.
-    void writing(boost::beast::tcp_stream& stream);
+    template <class Stream> void writing(Stream& stream) {
+        since_ = Clock::now();
+        // A deadline already past still lets the write start, and end at once with a timeout.
+        stream.expires_after(left_ > duration::zero() ? left_ : duration::zero());
+    }
     // When the write has ended.
-    void written();
+    void written() { left_ -= Clock::now() - since_; }
     // What is left of the time allowed.
-    std::chrono::steady_clock::duration left() const { return left_; }
+    duration left() const { return left_; }
 
 private:
-    std::chrono::steady_clock::duration left_;
-    std::chrono::steady_clock::time_point since_{};
+    duration left_;
+    typename Clock::time_point since_{};
 };
+
+using ReplyPacing = BasicReplyPacing<std::chrono::steady_clock>;
 
 } // namespace orizume::service

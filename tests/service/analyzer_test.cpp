@@ -13,7 +13,10 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <latch>
 #include <stdexcept>
+#include <thread>
+#include <vector>
 
 namespace orizume::service {
 namespace {
@@ -169,19 +172,63 @@ TEST_F(AnalyzerTest, RepliesAStretchAtATimeAsTheWholeReply) {
     }
 }
 
-// When idle a lattice of a person's text stays warm; one grown by a long piece goes.
-TEST(Analyzer, KeepsOneWarmLatticeWhenIdle) {
-    const Analyzer analyzer(ORIZUME_MECAB_DICDIR);
-    analyzer.analyze("雨が降る。");
-    analyzer.releaseSpareLattices();
-    EXPECT_EQ(analyzer.spareLattices(), 1U);
-    std::string longer;
-    while (longer.size() <= Analyzer::warmPieceBytes) {
-        longer += "吾輩は猫である。";
+// A new analyzer after analyses of the texts on threads at once, retried until they overlapped so
+// that each took a lattice of its own: nothing holds an analysis half-way, so only their start is
+// shared. None if they never did.
+std::unique_ptr<Analyzer> analysedAtOnce(const std::vector<std::string>& texts) {
+    for (int attempt = 0; attempt < 200; ++attempt) {
+        auto analyzer = std::make_unique<Analyzer>(ORIZUME_MECAB_DICDIR);
+        std::latch start(static_cast<std::ptrdiff_t>(texts.size()));
+        {
+            std::vector<std::jthread> threads;
+            for (const std::string& text : texts) {
+                threads.emplace_back([&analyzer, &start, &text] {
+                    start.arrive_and_wait();
+                    analyzer->analyze(text);
+                });
+            }
+        }
+        if (analyzer->spareLattices().size() == texts.size()) {
+            return analyzer;
+        }
     }
+    return nullptr;
+}
+
+// When idle the lattice used last stays warm if it has analysed no more than a person's text, else
+// the one used last before it that has; the others go. Lattices are told apart by the longest
+// piece each has analysed: the length of the one text each analysed here, the longest of them as
+// long as a warm lattice's may be.
+TEST(Analyzer, KeepsOneWarmLatticeWhenIdle) {
+    const auto prose = [](std::size_t bytes) { // one piece of exactly that many bytes
+        std::string text;
+        while (text.size() + std::strlen("吾輩は猫である。") <= bytes) {
+            text += "吾輩は猫である。";
+        }
+        return text + std::string(bytes - text.size(), 'a');
+    };
+    const std::vector<std::string> texts = {prose(10000), prose(20000),
+                                            prose(Analyzer::warmPieceBytes)};
+    const std::string longer = prose(Analyzer::warmPieceBytes + 1);
+    for (const bool lastGrew : {false, true}) {
+        const std::unique_ptr<Analyzer> analyzer = analysedAtOnce(texts);
+        ASSERT_TRUE(analyzer) << "the analyses never ran at once";
+        const std::vector<std::size_t> idle = analyzer->spareLattices();
+        std::vector<std::size_t> pieces = idle;
+        std::ranges::sort(pieces);
+        ASSERT_EQ(pieces, (std::vector<std::size_t>{10000, 20000, Analyzer::warmPieceBytes}));
+        if (lastGrew) {
+            analyzer->analyze(longer); // on the lattice lent next: the one used last
+        }
+        analyzer->releaseSpareLattices();
+        EXPECT_EQ(analyzer->spareLattices(), std::vector<std::size_t>{idle[lastGrew ? 1 : 2]})
+            << "kept from " << ::testing::PrintToString(idle)
+            << (lastGrew ? ", the last grown" : "");
+    }
+    const Analyzer analyzer(ORIZUME_MECAB_DICDIR);
     analyzer.analyze(longer);
     analyzer.releaseSpareLattices();
-    EXPECT_EQ(analyzer.spareLattices(), 0U);
+    EXPECT_TRUE(analyzer.spareLattices().empty()) << "a lattice grown by a long piece kept";
 }
 
 TEST(Analyzer, MissingDictionaryIsReported) {

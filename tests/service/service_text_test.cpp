@@ -16,7 +16,6 @@
 #include <algorithm>
 #include <atomic>
 #include <future>
-#include <thread>
 
 namespace orizume::service {
 namespace {
@@ -256,19 +255,33 @@ TEST(TransferCoding, ReadsChunkedAloneRefusesTheRest) {
     }
 }
 
-// The reply's time runs only while the socket has a part to take.
+// The reply's time runs only while the socket has a part to take: a clock stepped by hand, and a
+// stream that keeps the deadline it is given.
+struct SteppedClock : std::chrono::steady_clock {
+    static inline time_point at = time_point() + std::chrono::hours(1);
+    static time_point now() { return at; }
+};
+struct DeadlineStream {
+    std::chrono::steady_clock::duration deadline = std::chrono::steady_clock::duration::max();
+    void expires_after(std::chrono::steady_clock::duration after) { deadline = after; }
+};
+
 TEST(ReplyPacing, CountsTheTimeWritesTakeNotTheTimeBetweenThem) {
-    boost::asio::io_context io;
-    boost::beast::tcp_stream stream(io);
-    ReplyPacing pacing(std::chrono::seconds(1));
+    using namespace std::chrono_literals;
+    BasicReplyPacing<SteppedClock> pacing(1s);
+    DeadlineStream stream;
     pacing.writing(stream);
+    EXPECT_EQ(stream.deadline, 1s);
+    SteppedClock::at += 100ms; // the client reading slowly
     pacing.written();
-    std::this_thread::sleep_for(std::chrono::milliseconds(300)); // the next stretch analysed
+    SteppedClock::at += 300ms; // the next stretch analysed
     pacing.writing(stream);
-    std::this_thread::sleep_for(std::chrono::milliseconds(100)); // the client reading slowly
+    EXPECT_EQ(stream.deadline, 900ms) << "the write's time not counted";
+    SteppedClock::at += 1s; // the client stopped reading: the timeout came late
     pacing.written();
-    EXPECT_GT(pacing.left(), std::chrono::milliseconds(650)) << "the time between writes counted";
-    EXPECT_LE(pacing.left(), std::chrono::milliseconds(900));
+    EXPECT_EQ(pacing.left(), -100ms) << "the time between writes counted";
+    pacing.writing(stream);
+    EXPECT_EQ(stream.deadline, 0s) << "a deadline already past";
 }
 
 } // namespace
