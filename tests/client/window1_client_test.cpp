@@ -148,6 +148,7 @@ TEST_F(Window1Client, ReplyOpensResultWindowAndUnchangedTextIsReplayedWithoutReq
     // The replay reorders pools 1 to 5 of the sequencer it started on, even
     // when a reply walked meanwhile replaces mySequence (and with it the last
     // other owner of the old one).
+    RecordingSequencer::lists.clear(); // from an earlier repeat
     auto recording = std::make_shared<RecordingSequencer>();
     recording->Constructor();
     for (const auto& [surface, pos] : kFixedWords)
