@@ -104,7 +104,9 @@ void HttpConnection::readHead() {
 }
 
 void HttpConnection::onHeadRead(beast::error_code ec, std::size_t bytes) {
-    if (ec) {
+    // Closed to make room after this read came in: it goes no further, as the room it made is
+    // taken already.
+    if (ec || !stream_.socket().is_open()) {
         stream_.close(); // the client is gone or too slow, or room was made: nobody to answer
         return;
     }
