@@ -67,10 +67,11 @@ bool ConnectionCap::mustClose(std::uint64_t number, std::size_t arrived) {
         if (waiter == waiters_.end() || !waiter->second.taken) {
             return false;
         }
-        if (arrived <= waiter->second.bytes) {
+        // Fewer than it was judged by: bytes are between its socket and its reader, on their way.
+        if (arrived == waiter->second.bytes) {
             return true;
         }
-        waiter->second.bytes = arrived;
+        waiter->second.bytes = std::max(waiter->second.bytes, arrived);
         waiter->second.taken = false;
         --taken_;
         makeRoomIfOwed(calls, number);

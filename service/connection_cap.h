@@ -44,12 +44,14 @@ public:
     // A connection accepted, with `arrived` bytes of its request come already. `makeRoom` is
     // called when it is taken to make room: it must then ask mustClose(). Returns its number.
     std::uint64_t enter(std::function<void()> makeRoom, std::size_t arrived);
-    // The bytes of its request head that have come so far.
+    // The bytes of its request it has read so far.
     void progress(std::uint64_t number, std::size_t arrived);
     // Its whole head has come: it is never taken to make room.
     void headCame(std::uint64_t number);
     // Asked by a connection taken to make room, with the bytes of its request that have come by
-    // now: whether it is to close. It is spared when more have come than it was judged by.
+    // now (read, or waiting on its socket): whether it is to close. Only when they are the bytes
+    // it was judged by: more have come, or fewer show because a read of them is on its way to
+    // being handled, and it is spared.
     bool mustClose(std::uint64_t number, std::size_t arrived);
     // The connection has closed, whatever its state.
     void leave(std::uint64_t number);

@@ -82,14 +82,14 @@ void HttpConnection::start() {
     readHead();
 }
 
-// Taken to make room at the cap: it closes, unless more of its head has come (read or still on
-// the socket) than it was judged by, or its whole head has come meanwhile.
+// Taken to make room at the cap: it closes, unless more of its request has come (read or still on
+// the socket) than it was judged by, or its whole head has come meanwhile. A read taken off the
+// socket but not yet handled shows as fewer bytes than it was judged by: that spares it too.
 void HttpConnection::makeRoom() {
     asio::post(stream_.get_executor(), [self = shared_from_this()] {
         beast::error_code ec;
         const std::size_t waiting = self->stream_.socket().available(ec);
-        if (self->context_.cap.mustClose(self->capNumber_,
-                                         self->headFrame_.headBytes() + (ec ? 0 : waiting))) {
+        if (self->context_.cap.mustClose(self->capNumber_, self->received_ + (ec ? 0 : waiting))) {
             self->stream_.close(); // the read ends with an error, and nobody is answered
         }
     });
@@ -111,12 +111,13 @@ void HttpConnection::onHeadRead(beast::error_code ec, std::size_t bytes) {
         return;
     }
     buffer_.commit(bytes);
+    received_ += bytes;
     const auto data = buffer_.cdata();
     const auto [verdict, skip] =
         headFrame_.scan({static_cast<const char*>(data.data()), data.size()});
     buffer_.consume(skip);
     if (verdict == HeadFrame::Verdict::more) {
-        context_.cap.progress(capNumber_, headFrame_.headBytes());
+        context_.cap.progress(capNumber_, received_);
         readHead();
         return;
     }

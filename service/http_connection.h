@@ -104,6 +104,7 @@ private:
     boost::beast::tcp_stream stream_;
     const ConnectionContext& context_;
     std::uint64_t capNumber_ = 0; // its number at the cap, once started
+    std::size_t received_ = 0;    // the bytes of its head's reads handled so far, as they came
     boost::beast::flat_buffer buffer_;
     HeadFrame headFrame_;
     std::optional<boost::beast::http::request_parser<boost::beast::http::string_body>> parser_;

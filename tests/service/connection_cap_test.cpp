@@ -95,13 +95,14 @@ TEST(ConnectionCap, SparesOneThatHasSentMoreAndKeepsAtMostOneBeyondTheCap) {
     cap.cap.leave(b);
     EXPECT_EQ(resumed, 2);
 
-    // Spared with none to take instead: one beyond the cap stays open until one closes.
+    // Spared with none to take instead: one beyond the cap stays open until one closes. x came
+    // with 4 bytes waiting, and tells none: its read has taken them and not yet been handled.
     Cap one(1);
-    const auto x = one.enter("x", 0);
+    const auto x = one.enter("x", 4);
     ASSERT_TRUE(one.cap.mayAccept({}));
     const auto y = one.enter("y", 0);
     one.cap.headCame(y);
-    EXPECT_FALSE(one.cap.mustClose(x, 1));
+    EXPECT_FALSE(one.cap.mustClose(x, 0));
     EXPECT_EQ(one.cap.open(), 2U);
     EXPECT_FALSE(one.cap.mayAccept([&] { ++resumed; }));
     one.cap.leave(y);
