@@ -169,7 +169,12 @@ void AnalysisServer::accept() {
                 acceptLater(); // out of descriptors, say: not again at once
                 return;
             }
-            std::make_shared<HttpConnection>(std::move(socket), context_)->start();
+            try {
+                std::make_shared<HttpConnection>(std::move(socket), context_)->start();
+            } catch (const std::exception& e) {
+                // Out of memory, say: this client is dropped, and the next one accepted.
+                logLine(std::string("analysis-service: ") + e.what());
+            }
             accept();
         });
 }

@@ -22,7 +22,8 @@ bool ConnectionCap::mayAccept(std::function<void()> resume) {
     return false;
 }
 
-std::uint64_t ConnectionCap::enter(std::function<void()> makeRoom, std::size_t arrived) {
+std::uint64_t ConnectionCap::enter(std::function<void(std::uint64_t)> makeRoom,
+                                   std::size_t arrived) {
     Calls calls;
     std::uint64_t number = 0;
     {
@@ -39,7 +40,8 @@ std::uint64_t ConnectionCap::enter(std::function<void()> makeRoom, std::size_t a
 
 void ConnectionCap::progress(std::uint64_t number, std::size_t arrived) {
     const std::lock_guard lock(mutex_);
-    if (const auto waiter = waiters_.find(number); waiter != waiters_.end()) {
+    if (const auto waiter = waiters_.find(number);
+        waiter != waiters_.end() && !waiter->second.taken) {
         waiter->second.bytes = std::max(waiter->second.bytes, arrived);
     }
 }
@@ -67,8 +69,8 @@ bool ConnectionCap::mustClose(std::uint64_t number, std::size_t arrived) {
         if (waiter == waiters_.end() || !waiter->second.taken) {
             return false;
         }
-        // Fewer than it was judged by: bytes are between its socket and its reader, on their way.
-        if (arrived == waiter->second.bytes) {
+        const bool roomOtherwise = open_ - taken_ + 1 <= max_;
+        if (arrived <= waiter->second.bytes && !roomOtherwise) {
             return true;
         }
         waiter->second.bytes = std::max(waiter->second.bytes, arrived);
@@ -89,7 +91,7 @@ void ConnectionCap::leave(std::uint64_t number) {
             taken_ -= waiter->second.taken ? 1 : 0;
             waiters_.erase(waiter);
         }
-        makeRoomIfOwed(calls, 0);
+        // No room is owed now: at most one more than the cap was open.
         resumeIfRoom(calls);
     }
     run(calls);
@@ -113,13 +115,18 @@ void ConnectionCap::makeRoomIfOwed(Calls& calls, std::uint64_t spared) {
             return static_cast<unsigned long long>(
                 std::chrono::duration_cast<std::chrono::microseconds>(open).count());
         };
+        const auto bytes = [now](const Waiter& w) {
+            return w.bytes == 0 && now - w.since < chanceToSpeak ? bytesBeforeSpeaking : w.bytes;
+        };
         Waiter* chosen = nullptr;
+        std::uint64_t chosenNumber = 0;
         for (auto& [number, waiter] : waiters_) {
             if (waiter.taken || number == spared) {
                 continue;
             }
-            if (chosen == nullptr || waiter.bytes * age(*chosen) < chosen->bytes * age(waiter)) {
+            if (chosen == nullptr || bytes(waiter) * age(*chosen) < bytes(*chosen) * age(waiter)) {
                 chosen = &waiter;
+                chosenNumber = number;
             }
         }
         if (chosen == nullptr) {
@@ -127,7 +134,7 @@ void ConnectionCap::makeRoomIfOwed(Calls& calls, std::uint64_t spared) {
         }
         chosen->taken = true;
         ++taken_;
-        calls.push_back(chosen->makeRoom);
+        calls.push_back([makeRoom = chosen->makeRoom, number = chosenNumber] { makeRoom(number); });
     }
 }
 

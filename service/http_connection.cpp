@@ -64,50 +64,69 @@ HttpConnection::~HttpConnection() {
 }
 
 void HttpConnection::start() {
-    // What has come before it was accepted counts: a request that has reached the service is
-    // progress, read or not.
-    beast::error_code ec;
-    const std::size_t arrived = stream_.socket().available(ec);
-    capNumber_ = context_.cap.enter(
-        [weak = weak_from_this()] {
-            if (const auto self = weak.lock()) {
-                self->makeRoom();
-            }
-        },
-        ec ? 0 : arrived);
-    stream_.expires_after(context_.limits.deadline);
     parser_.emplace();
     parser_->header_limit(static_cast<std::uint32_t>(context_.limits.head.wholeBytes()));
     parser_->body_limit(context_.limits.maxBodyBytes);
-    readHead();
+    // Counted at the cap here, before the acceptor looks again. What came before it was accepted
+    // counts: a request that has reached the service is progress, read or not.
+    beast::error_code ec;
+    const std::size_t arrived = stream_.socket().available(ec);
+    capNumber_ = context_.cap.enter(
+        [weak = weak_from_this()](std::uint64_t number) {
+            if (const auto self = weak.lock()) {
+                self->makeRoom(number);
+            }
+        },
+        ec ? 0 : arrived);
+    // From here on the stream is used on its strand only: the cap may ask it to make room at once.
+    asio::post(stream_.get_executor(), [self = shared_from_this()] {
+        self->stream_.expires_after(self->context_.limits.deadline);
+        self->readHead();
+    });
 }
 
-// Taken to make room at the cap: it closes, unless more of its request has come (read or still on
-// the socket) than it was judged by, or its whole head has come meanwhile. A read taken off the
-// socket but not yet handled shows as fewer bytes than it was judged by: that spares it too.
-void HttpConnection::makeRoom() {
-    asio::post(stream_.get_executor(), [self = shared_from_this()] {
-        beast::error_code ec;
-        const std::size_t waiting = self->stream_.socket().available(ec);
-        if (self->context_.cap.mustClose(self->capNumber_, self->received_ + (ec ? 0 : waiting))) {
-            self->stream_.close(); // the read ends with an error, and nobody is answered
+// Taken to make room at the cap. A head read under way is stopped first, so that what it has taken
+// counts when the cap is asked (in onHeadRead); else the cap is asked now.
+void HttpConnection::makeRoom(std::uint64_t number) {
+    asio::post(stream_.get_executor(), [self = shared_from_this(), number] {
+        if (!self->readingHead_) {
+            self->goesOnAtCap(number);
+        } else if (!self->askedByCap_) {
+            self->askedByCap_ = true;
+            beast::error_code ec;
+            self->stream_.socket().cancel(ec);
         }
     });
+}
+
+// It goes on when more of its request has come than it was judged by, read or still on its
+// socket, or its whole head; else it closes to make room, and nobody is answered.
+bool HttpConnection::goesOnAtCap(std::uint64_t number) {
+    beast::error_code ec;
+    const std::size_t waiting = stream_.socket().available(ec);
+    if (!context_.cap.mustClose(number, received_ + (ec ? 0 : waiting))) {
+        return true;
+    }
+    stream_.close();
+    return false;
 }
 
 // The head is read here, a read at a time, rather than by the parser: each read tells the
 // connection cap how far the head has come.
 void HttpConnection::readHead() {
+    readingHead_ = true;
     stream_.async_read_some(
         buffer_.prepare(beast::read_size(buffer_, headReadBytes)),
         beast::bind_front_handler(&HttpConnection::onHeadRead, shared_from_this()));
 }
 
 void HttpConnection::onHeadRead(beast::error_code ec, std::size_t bytes) {
-    // Closed to make room after this read came in: it goes no further, as the room it made is
-    // taken already.
-    if (ec || !stream_.socket().is_open()) {
-        stream_.close(); // the client is gone or too slow, or room was made: nobody to answer
+    readingHead_ = false;
+    // Stopped for the cap to ask (with what it had taken, if anything), or failed: the client is
+    // gone or too slow, or the connection was closed meanwhile.
+    const bool asked = std::exchange(askedByCap_, false);
+    if ((ec && !(asked && ec == asio::error::operation_aborted)) || !stream_.socket().is_open()) {
+        stream_.close();
         return;
     }
     buffer_.commit(bytes);
@@ -118,7 +137,9 @@ void HttpConnection::onHeadRead(beast::error_code ec, std::size_t bytes) {
     buffer_.consume(skip);
     if (verdict == HeadFrame::Verdict::more) {
         context_.cap.progress(capNumber_, received_);
-        readHead();
+        if (!asked || goesOnAtCap(capNumber_)) {
+            readHead();
+        }
         return;
     }
     context_.cap.headCame(capNumber_);

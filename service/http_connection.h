@@ -78,7 +78,8 @@ private:
     using Request = boost::beast::http::request<boost::beast::http::string_body>;
     using Response = boost::beast::http::response<boost::beast::http::buffer_body>;
 
-    void makeRoom();
+    void makeRoom(std::uint64_t number);
+    bool goesOnAtCap(std::uint64_t number);
     void readHead();
     void onHeadRead(boost::beast::error_code ec, std::size_t bytes);
     void parseHead();
@@ -105,6 +106,8 @@ private:
     const ConnectionContext& context_;
     std::uint64_t capNumber_ = 0; // its number at the cap, once started
     std::size_t received_ = 0;    // the bytes of its head's reads handled so far, as they came
+    bool readingHead_ = false;
+    bool askedByCap_ = false; // the head read stopped so that the cap may ask, in onHeadRead
     boost::beast::flat_buffer buffer_;
     HeadFrame headFrame_;
     std::optional<boost::beast::http::request_parser<boost::beast::http::string_body>> parser_;
