@@ -1,8 +1,8 @@
 #include "service/http_connection.h"
 
-#include "service/head_checks.h"
 #include "service/parse_request.h"
 #include "service/reply_writer.h"
+#include "service/request_checks.h"
 #include "service/request_log.h"
 
 #include <boost/asio/post.hpp>
@@ -19,7 +19,6 @@ namespace http = beast::http;
 namespace {
 
 constexpr std::string_view xmlType = "application/xml; charset=UTF-8";
-constexpr std::string_view parsePath = "/MAService/V1/parse";
 // After the answer, what the client still sends is read and dropped for a while, so that closing
 // does not reset the connection before the client has read the answer.
 constexpr std::chrono::seconds drainTime{2};
@@ -30,14 +29,6 @@ constexpr std::size_t headReadBytes = 4096;
 
 std::string_view view(beast::string_view text) {
     return {text.data(), text.size()};
-}
-
-// Errors of the parser that mean the client sent something other than HTTP; the rest (the
-// connection closed, the deadline passed) leave nobody to answer.
-bool isMalformed(beast::error_code ec) {
-    return ec.category() == http::make_error_code(http::error::bad_method).category() &&
-           ec != http::error::end_of_stream && ec != http::error::partial_message &&
-           ec != http::error::short_read;
 }
 
 } // namespace
@@ -212,35 +203,22 @@ void HttpConnection::onBody(beast::error_code ec, std::size_t) {
 }
 
 void HttpConnection::refuseUnreadable(beast::error_code ec) {
-    if (ec == http::error::body_limit) {
-        answerError(400, "the request body is larger than " +
-                             std::to_string(context_.limits.maxBodyBytes) + " bytes");
-    } else if (isMalformed(ec)) {
-        answerError(400, "bad request");
+    if (const auto refused = unreadableRefusal(ec, context_.limits.maxBodyBytes)) {
+        answerError(refused->status, refused->message);
     }
-    // Otherwise the client is gone or too slow: the connection just closes.
 }
 
 void HttpConnection::dispatch(Request request) {
-    const std::string path = requestPath(view(request.target()));
-    const http::verb method = request.method();
-    if (path == parsePath) {
-        if (method != http::verb::post) {
-            answerError(405, "method " + method_ + " not allowed here", "POST");
-        } else if (request.count(http::field::content_type) != 0 &&
-                   !isFormType(view(request[http::field::content_type]))) {
-            answerError(400, "the body must be application/x-www-form-urlencoded");
-        } else {
-            analyse(std::move(request.body()));
-        }
-    } else if (path == "/") {
-        if (method == http::verb::get || method == http::verb::head) {
-            answerText(200, context_.page, "text/html; charset=UTF-8");
-        } else {
-            answerError(405, "method " + method_ + " not allowed here", "GET, HEAD");
-        }
-    } else {
-        answerError(404, "not found: the service answers POST /MAService/V1/parse and GET /");
+    switch (const Route to = route(request); to.to) {
+    case Route::To::analysis:
+        analyse(std::move(request.body()));
+        return;
+    case Route::To::page:
+        answerText(200, context_.page, "text/html; charset=UTF-8");
+        return;
+    case Route::To::refusal:
+        answerError(to.refusal.status, to.refusal.message, to.refusal.allow);
+        return;
     }
 }
 
