@@ -120,8 +120,9 @@ private:
     std::optional<ReplyPacing> pacing_;
     std::string text_;
     // Used on the analysis threads, without a lock: while a stretch is counted or analysed nothing
-    // is pending on the socket (the body has been read, the reply so far taken), so no handler of
-    // this connection runs meanwhile; the I/O side goes on only once the analysis posts back.
+    // is pending on the socket (the body has been read, the reply so far taken), so no handler
+    // that touches it runs meanwhile (a late call of the cap's finds the head whole and does
+    // nothing); the I/O side goes on only once the analysis posts back.
     std::unique_ptr<AnalysisReply> analysis_;
     std::string part_;
     std::array<char, 4096> drained_{};
