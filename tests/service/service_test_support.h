@@ -476,8 +476,6 @@ public:
 
     // Connections opened again because the service had closed them, so far.
     long reopened() const { return reopened_; }
-    // Those connected at the moment.
-    int connected() const { return connected_; }
 
 private:
     using Clock = std::chrono::steady_clock;
@@ -515,7 +513,6 @@ private:
     }
     void established(Trickler& t, Clock::time_point now) {
         t.connected = true;
-        ++connected_;
         t.next = now;
         trickle(t, now);
     }
@@ -548,7 +545,6 @@ private:
     }
     void reopen(Trickler& t, Clock::time_point now) {
         close(t.fd);
-        --connected_;
         ++reopened_;
         open(t, now);
     }
@@ -602,7 +598,6 @@ private:
         for (Trickler& t : mine) {
             if (t.fd >= 0) {
                 close(t.fd);
-                connected_ -= t.connected;
             }
         }
     }
@@ -611,7 +606,6 @@ private:
     std::chrono::milliseconds pace_;
     std::atomic<bool> done_{false};
     std::atomic<long> reopened_{0};
-    std::atomic<int> connected_{0};
     std::vector<std::thread> threads_;
 };
 
